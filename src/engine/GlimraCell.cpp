@@ -1,0 +1,244 @@
+#include "engine/GlimraCell.h"
+
+#include "engine/GlimraRandom.h"
+
+namespace {
+
+class CreatureBaseClass final : public GlimraCreatureClass {
+public:
+    CreatureBaseClass() : GlimraCreatureClass("vGlimraCreature") {}
+};
+
+const CreatureBaseClass g_creatureClass;
+vGlimraClassList* g_classList = nullptr;
+
+} // namespace
+
+int32_t NothingWeight = 0;
+
+void GlimraCreatureClass::PrepareGlyphs(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) const {
+    (void)dc;
+    (void)glyphWidth;
+    (void)glyphHeight;
+}
+
+int32_t GlimraCreatureClass::ChooseStartCell(int32_t last) const {
+    (void)last;
+    return 0;
+}
+
+CreatureClassRef GlimraCreatureClass::AlphabetClass() const { return vGlimraCreature::Class(); }
+
+CreatureClassRef vGlimraCreature::Class() { return &g_creatureClass; }
+
+void vGlimraCreature::Tick(int32_t counter) {
+    vGlimraTicker::Tick(counter);
+    if (!IsFinished())
+        StepForward();
+}
+
+void vGlimraCreature::StepBack() {
+    State = State - 1;
+    if (Cyclic && State < 0)
+        State = StateCount - 1;
+}
+
+void vGlimraCreature::StepForward() {
+    State = State + 1;
+    if (Cyclic && State >= StateCount)
+        State = 0;
+}
+
+vGlimraCell::vGlimraCell(vGlimraColony* colony, int32_t row) : m_colony(colony), m_row(row) {}
+
+vGlimraCell::~vGlimraCell() { FreeCreature(); }
+
+void vGlimraCell::Tick(int32_t counter) {
+    vGlimraTicker::Tick(counter);
+    if (!m_creature)
+        return;
+    if (m_creature->State == -1) {
+        FreeCreature();
+        return;
+    }
+    // The creature may replace itself here, so nothing of it is touched once its Tick returns.
+    m_creature->Tick(counter);
+}
+
+void vGlimraCell::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (m_creature)
+        m_creature->Draw(dc, left, top, width, height);
+}
+
+vGlimraCreature* vGlimraCell::Spawn(CreatureClassRef creatureClass) {
+    if (creatureClass == nullptr)
+        return m_creature.get();
+    std::unique_ptr<vGlimraCreature> creature = creatureClass->Create();
+    if (creature)
+        Place(std::move(creature));
+    return m_creature.get();
+}
+
+void vGlimraCell::Place(std::unique_ptr<vGlimraCreature> creature) {
+    // The old occupant goes first, before the newcomer is linked, as its destructor may still
+    // expect to be the cell's creature.
+    FreeCreature();
+    m_creature = std::move(creature);
+    if (m_creature)
+        m_creature->Cell = this;
+}
+
+std::unique_ptr<vGlimraCreature> vGlimraCell::Detach() {
+    if (m_creature)
+        m_creature->Cell = nullptr;
+    return std::move(m_creature);
+}
+
+void vGlimraCell::FreeCreature() {
+    // Reset before deleting, so that the cell never points at a creature being destroyed.
+    std::unique_ptr<vGlimraCreature> doomed = std::move(m_creature);
+    doomed.reset();
+}
+
+int32_t vGlimraCell::IndexInColony() const {
+    if (m_colony == nullptr || m_colony->CellAt(m_row) != this)
+        return -1;
+    return m_row;
+}
+
+vGlimraCell* vGlimraCell::NextCell() const {
+    const int32_t index = IndexInColony();
+    return index == -1 ? nullptr : m_colony->CellAt(index + 1);
+}
+
+vGlimraCell* vGlimraCell::PreviousCell() const {
+    const int32_t index = IndexInColony();
+    return index == -1 ? nullptr : m_colony->CellAt(index - 1);
+}
+
+vGlimraColony::vGlimraColony(int32_t rows) {
+    if (rows <= 0)
+        return;
+    m_cells.reserve(static_cast<size_t>(rows));
+    for (int32_t row = 0; row < rows; ++row)
+        m_cells.push_back(std::make_unique<vGlimraCell>(this, row));
+}
+
+vGlimraColony::~vGlimraColony() { Clear(); }
+
+vGlimraCell* vGlimraColony::CellAt(int32_t index) const {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return m_cells[static_cast<size_t>(index)].get();
+}
+
+void vGlimraColony::PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass) {
+    if (cell != nullptr)
+        cell->Spawn(creatureClass);
+}
+
+void vGlimraColony::Tick(int32_t counter) {
+    const int32_t count = Count();
+    for (int32_t row = 0; row < count; ++row)
+        m_cells[static_cast<size_t>(row)]->Tick(counter);
+}
+
+void vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
+    const int32_t count = Count();
+    if (count <= 0)
+        return;
+    const double rowHeight = static_cast<double>(height) / count;
+    const int32_t cellHeight = static_cast<int32_t>(rowHeight);
+    for (int32_t row = 0; row < count; ++row) {
+        const int32_t top = static_cast<int32_t>(row * rowHeight);
+        m_cells[static_cast<size_t>(row)]->Draw(dc, left, top, width, cellHeight);
+    }
+}
+
+void vGlimraColony::Clear() {
+    for (auto& cell : m_cells)
+        cell.reset();
+    m_cells.clear();
+}
+
+vGlimraClass* vGlimraClassList::Item(int32_t index) const {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return m_items[static_cast<size_t>(index)].get();
+}
+
+vGlimraClass* vGlimraClassList::Find(CreatureClassRef creatureClass) const {
+    for (const auto& item : m_items)
+        if (item->CreatureClass == creatureClass)
+            return item.get();
+    return nullptr;
+}
+
+int32_t vGlimraClassList::Add(CreatureClassRef creatureClass, int32_t weight) {
+    m_items.push_back(std::make_unique<vGlimraClass>(creatureClass));
+    m_items.back()->Weight = weight;
+    return Count() - 1;
+}
+
+void vGlimraClassList::Clear() {
+    for (auto& item : m_items)
+        item.reset();
+    m_items.clear();
+}
+
+vGlimraClassList* ClassList() { return g_classList; }
+
+void InitializeGlimraCell() {
+    if (g_classList == nullptr)
+        g_classList = new vGlimraClassList;
+    NothingWeight = 0;
+}
+
+void FinalizeGlimraCell() {
+    delete g_classList;
+    g_classList = nullptr;
+    NothingWeight = 0;
+}
+
+int32_t RegisterCreatureClass(CreatureClassRef creatureClass, int32_t weight) {
+    if (g_classList == nullptr)
+        return -1;
+    return g_classList->Add(creatureClass, weight);
+}
+
+vGlimraClass* FindCreatureClass(CreatureClassRef creatureClass) {
+    return g_classList == nullptr ? nullptr : g_classList->Find(creatureClass);
+}
+
+vGlimraClass* ChooseCreatureClass() {
+    if (g_classList == nullptr)
+        return nullptr;
+    // 64-bit sums: hand-edited weights near the int32 limits must not overflow.
+    int64_t total = 0;
+    for (int32_t i = 0; i < g_classList->Count(); ++i) {
+        const int32_t weight = g_classList->Item(i)->Weight;
+        if (weight > 0)
+            total += weight;
+    }
+    total += NothingWeight;
+    if (total + 1 <= 0)
+        return nullptr;
+    const int64_t draw = Random64(total + 1);
+    int64_t running = 0;
+    for (int32_t i = 0; i < g_classList->Count(); ++i) {
+        vGlimraClass* entry = g_classList->Item(i);
+        if (entry->Weight == 0)
+            continue;
+        running += entry->Weight;
+        if (running > draw)
+            return entry;
+    }
+    return nullptr;
+}
+
+void PrepareCreatureClasses(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) {
+    if (g_classList == nullptr)
+        return;
+    for (int32_t i = 0; i < g_classList->Count(); ++i)
+        g_classList->Item(i)->CreatureClass->PrepareGlyphs(dc, glyphWidth, glyphHeight);
+}

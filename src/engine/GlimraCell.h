@@ -1,0 +1,170 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/GlimraTicker.h"
+#include "raster/Pixmap.h"
+
+class vGlimraCreature;
+class vGlimraCell;
+class vGlimraColony;
+class GlimraCreatureClass;
+
+// A class reference: the address of a behaviour's one class object, compared by identity.
+using CreatureClassRef = const GlimraCreatureClass*;
+
+// The class object of a behaviour: its virtual constructor and its class-level operations, which
+// a subclass's class object overrides as an instance's operations would be. A behaviour's class
+// object derives from the class object of the behaviour it derives from, so class-level
+// operations are inherited the same way.
+class GlimraCreatureClass {
+public:
+    explicit GlimraCreatureClass(const char* name) : m_name(name) {}
+    virtual ~GlimraCreatureClass() = default;
+    GlimraCreatureClass(const GlimraCreatureClass&) = delete;
+    GlimraCreatureClass& operator=(const GlimraCreatureClass&) = delete;
+
+    const char* Name() const { return m_name; }
+
+    // The virtual constructor. Abstract behaviours give nothing.
+    virtual std::unique_ptr<vGlimraCreature> Create() const { return nullptr; }
+    // Renders the behaviour's glyph strips, once, before the first tick.
+    virtual void PrepareGlyphs(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) const;
+    // The row a new creature of the class starts in; last is the index of the column's bottom cell.
+    virtual int32_t ChooseStartCell(int32_t last) const;
+    // The key of the class's glyph strips and glyph record.
+    virtual CreatureClassRef AlphabetClass() const;
+    // The number of colour steps of the class; 0 for behaviours that have no fade of their own.
+    virtual int32_t ConfiguredStates() const { return 0; }
+
+private:
+    const char* m_name;
+};
+
+// A small state machine living in one cell: ticked by the cell, drawn into the cell's rectangle,
+// and freed by the cell once it has marked itself dead (State -1). Cells own creatures; a creature
+// that places another creature into its own cell has been destroyed when Place returns, and must
+// return at once without touching itself.
+class vGlimraCreature : public vGlimraTicker {
+public:
+    vGlimraCreature() = default;
+    // Has nothing of its own to release and does not touch Cell.
+    ~vGlimraCreature() override = default;
+    vGlimraCreature(const vGlimraCreature&) = delete;
+    vGlimraCreature& operator=(const vGlimraCreature&) = delete;
+
+    static CreatureClassRef Class();
+    // The class object of this creature's own class.
+    virtual CreatureClassRef InstanceClass() const = 0;
+
+    void Tick(int32_t counter) override;
+    virtual void StepBack();
+    virtual void StepForward();
+    virtual void Move() {}
+    // Called in every state, -1 and StateCount included, with the cell's rectangle on dc.
+    virtual void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) = 0;
+    virtual bool IsFinished() const { return State >= StateCount || State < 0; }
+    virtual void Kill() { State = -1; }
+
+    int32_t State = 0;
+    int32_t StateCount = 0;
+    vGlimraCell* Cell = nullptr;
+    bool Cyclic = false;
+};
+
+// One cell of a column. It holds at most one creature and owns it.
+class vGlimraCell final : public vGlimraTicker {
+public:
+    vGlimraCell(vGlimraColony* colony, int32_t row);
+    ~vGlimraCell() override;
+    vGlimraCell(const vGlimraCell&) = delete;
+    vGlimraCell& operator=(const vGlimraCell&) = delete;
+
+    vGlimraCreature* Creature() const { return m_creature.get(); }
+    vGlimraColony* Colony() const { return m_colony; }
+
+    // Frees a killed creature without ticking it; ticks a living one.
+    void Tick(int32_t counter) override;
+    void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height);
+
+    // Constructs a creature of the class, then places it (destroying the occupant); returns it.
+    vGlimraCreature* Spawn(CreatureClassRef creatureClass);
+    // Destroys the occupant, if any, then links the creature to this cell.
+    void Place(std::unique_ptr<vGlimraCreature> creature);
+    // Unlinks the occupant without freeing it and hands it over.
+    std::unique_ptr<vGlimraCreature> Detach();
+    void FreeCreature();
+
+    // The row of this cell in its colony (0 = top), or -1 when the colony does not hold it.
+    int32_t IndexInColony() const;
+    vGlimraCell* NextCell() const;
+    vGlimraCell* PreviousCell() const;
+
+private:
+    std::unique_ptr<vGlimraCreature> m_creature;
+    vGlimraColony* m_colony;
+    // The grid never changes after construction, so the row is remembered rather than searched.
+    int32_t m_row;
+};
+
+// The cells of one column, index 0 at the top.
+class vGlimraColony {
+public:
+    explicit vGlimraColony(int32_t rows);
+    ~vGlimraColony();
+    vGlimraColony(const vGlimraColony&) = delete;
+    vGlimraColony& operator=(const vGlimraColony&) = delete;
+
+    int32_t Count() const { return static_cast<int32_t>(m_cells.size()); }
+    vGlimraCell* CellAt(int32_t index) const;
+    void PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass);
+    void Tick(int32_t counter);
+    void Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+    // Frees the cells top to bottom.
+    void Clear();
+
+private:
+    std::vector<std::unique_ptr<vGlimraCell>> m_cells;
+};
+
+// One registered behaviour and its weight in the weighted choice.
+class vGlimraClass {
+public:
+    explicit vGlimraClass(CreatureClassRef creatureClass) : CreatureClass(creatureClass) {}
+
+    CreatureClassRef CreatureClass;
+    int32_t Weight = 50;
+};
+
+class vGlimraClassList {
+public:
+    vGlimraClassList() = default;
+    ~vGlimraClassList() { Clear(); }
+    vGlimraClassList(const vGlimraClassList&) = delete;
+    vGlimraClassList& operator=(const vGlimraClassList&) = delete;
+
+    int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
+    vGlimraClass* Item(int32_t index) const;
+    vGlimraClass* Find(CreatureClassRef creatureClass) const;
+    int32_t Add(CreatureClassRef creatureClass, int32_t weight);
+    void Clear();
+
+private:
+    std::vector<std::unique_ptr<vGlimraClass>> m_items;
+};
+
+// The weight of choosing no behaviour at all.
+extern int32_t NothingWeight;
+
+// The class list lives from InitializeGlimraCell to FinalizeGlimraCell; nil outside.
+vGlimraClassList* ClassList();
+void InitializeGlimraCell();
+void FinalizeGlimraCell();
+
+int32_t RegisterCreatureClass(CreatureClassRef creatureClass, int32_t weight);
+vGlimraClass* FindCreatureClass(CreatureClassRef creatureClass);
+// Draws a registered class by weight; nil means no behaviour.
+vGlimraClass* ChooseCreatureClass();
+void PrepareCreatureClasses(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight);

@@ -1,0 +1,57 @@
+#include "engine/GlimraColumn.h"
+
+vGlimraColumn::vGlimraColumn(int32_t rows) { SetRows(rows); }
+
+void vGlimraColumn::SetRows(int32_t rows) {
+    m_colony.reset();
+    m_colony = std::make_unique<vGlimraColony>(rows);
+}
+
+void vGlimraColumn::Tick(int32_t counter) {
+    vGlimraTicker::Tick(counter);
+    m_colony->Tick(counter);
+}
+
+void vGlimraColumn::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
+    m_colony->Draw(dc, left, width, height);
+}
+
+vGlimraBoard::vGlimraBoard(int32_t columns, int32_t rows) {
+    if (columns <= 0)
+        return;
+    m_columns.reserve(static_cast<size_t>(columns));
+    for (int32_t i = 0; i < columns; ++i)
+        m_columns.push_back(std::make_unique<vGlimraColumn>(rows));
+}
+
+vGlimraBoard::~vGlimraBoard() { Clear(); }
+
+vGlimraColumn* vGlimraBoard::ColumnAt(int32_t index) const {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return m_columns[static_cast<size_t>(index)].get();
+}
+
+void vGlimraBoard::Tick(int32_t counter) {
+    const int32_t count = Count();
+    for (int32_t i = 0; i < count; ++i)
+        m_columns[static_cast<size_t>(i)]->Tick(counter);
+}
+
+void vGlimraBoard::Draw(Pixmap& dc, int32_t width, int32_t height) {
+    const int32_t count = Count();
+    if (count <= 0)
+        return;
+    const double columnWidth = static_cast<double>(width) / count;
+    const int32_t width1 = static_cast<int32_t>(columnWidth);
+    for (int32_t i = 0; i < count; ++i) {
+        const int32_t left = static_cast<int32_t>(i * columnWidth);
+        m_columns[static_cast<size_t>(i)]->Draw(dc, left, width1, height);
+    }
+}
+
+void vGlimraBoard::Clear() {
+    for (auto& column : m_columns)
+        column.reset();
+    m_columns.clear();
+}

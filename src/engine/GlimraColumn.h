@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/GlimraCell.h"
+
+class vGlimraColumn final : public vGlimraTicker {
+public:
+    explicit vGlimraColumn(int32_t rows);
+    ~vGlimraColumn() override = default;
+    vGlimraColumn(const vGlimraColumn&) = delete;
+    vGlimraColumn& operator=(const vGlimraColumn&) = delete;
+
+    vGlimraColony* Colony() const { return m_colony.get(); }
+    // Frees the current colony and builds one of rows empty cells. Construction only.
+    void SetRows(int32_t rows);
+    void Tick(int32_t counter) override;
+    void Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+
+private:
+    std::unique_ptr<vGlimraColony> m_colony;
+};
+
+// The grid: columns left to right, each a colony of the same number of cells. It paints only
+// through its creatures and never clears anything.
+class vGlimraBoard {
+public:
+    vGlimraBoard(int32_t columns, int32_t rows);
+    ~vGlimraBoard();
+    vGlimraBoard(const vGlimraBoard&) = delete;
+    vGlimraBoard& operator=(const vGlimraBoard&) = delete;
+
+    int32_t Count() const { return static_cast<int32_t>(m_columns.size()); }
+    vGlimraColumn* ColumnAt(int32_t index) const;
+    void Tick(int32_t counter);
+    // Lays the columns out over width x height from the origin of dc; an empty board draws nothing.
+    void Draw(Pixmap& dc, int32_t width, int32_t height);
+    // Frees the columns left to right.
+    void Clear();
+
+private:
+    std::vector<std::unique_ptr<vGlimraColumn>> m_columns;
+};

@@ -1,0 +1,82 @@
+#include "raster/Blit.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The span of offsets i in [0, length) for which both d0 + i lies in [0, dLimit) and the source
+// coordinate (s0 + i, or s0 + length - 1 - i when reversed) lies in [0, sLimit). It is contiguous.
+struct Span {
+    int64_t first = 0;
+    int64_t last = -1; // inclusive
+    bool IsEmpty() const { return last < first; }
+};
+
+Span ValidOffsets(int64_t d0, int64_t dLimit, int64_t s0, int64_t sLimit, int64_t length, bool reversed) {
+    Span span{0, length - 1};
+    span.first = std::max(span.first, -d0);
+    span.last = std::min(span.last, dLimit - 1 - d0);
+    if (!reversed) {
+        span.first = std::max(span.first, -s0);
+        span.last = std::min(span.last, sLimit - 1 - s0);
+    } else {
+        // source = s0 + length - 1 - i must satisfy 0 <= source < sLimit.
+        span.first = std::max(span.first, s0 + length - sLimit);
+        span.last = std::min(span.last, s0 + length - 1);
+    }
+    return span;
+}
+
+template <typename Combine>
+void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,
+          int32_t sy, bool mirrorX, bool mirrorY, Combine combine) {
+    if (width <= 0 || height <= 0 || dst.IsEmpty() || src.IsEmpty())
+        return;
+    const Span xs = ValidOffsets(dx, dst.Width(), sx, src.Width(), width, mirrorX);
+    const Span ys = ValidOffsets(dy, dst.Height(), sy, src.Height(), height, mirrorY);
+    if (xs.IsEmpty() || ys.IsEmpty())
+        return;
+    for (int64_t j = ys.first; j <= ys.last; ++j) {
+        const int64_t srcY = mirrorY ? sy + height - 1 - j : sy + j;
+        // Only pixels inside both rows are addressed: a row pointer is never offset outside its row.
+        uint32_t* out = dst.Row(static_cast<int32_t>(dy + j)) + (dx + xs.first);
+        const uint32_t* in = src.Row(static_cast<int32_t>(srcY));
+        const int64_t count = xs.last - xs.first + 1;
+        for (int64_t i = 0; i < count; ++i) {
+            const int64_t offset = xs.first + i;
+            const int64_t srcX = mirrorX ? sx + width - 1 - offset : sx + offset;
+            combine(out[i], in[srcX]);
+        }
+    }
+}
+
+} // namespace
+
+void CopyRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,
+              int32_t sy) {
+    Blit(dst, dx, dy, width, height, src, sx, sy, false, false, [](uint32_t& out, uint32_t in) { out = in; });
+}
+
+void OrRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,
+            int32_t sy) {
+    Blit(dst, dx, dy, width, height, src, sx, sy, false, false, [](uint32_t& out, uint32_t in) { out |= in; });
+}
+
+void FillBlack(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0 || dst.IsEmpty())
+        return;
+    const int64_t x0 = std::max<int64_t>(dx, 0);
+    const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(dx) + width, dst.Width());
+    const int64_t y0 = std::max<int64_t>(dy, 0);
+    const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(dy) + height, dst.Height());
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    for (int64_t y = y0; y < y1; ++y)
+        std::fill(dst.Row(static_cast<int32_t>(y)) + x0, dst.Row(static_cast<int32_t>(y)) + x1, 0u);
+}
+
+void CopyMirrored(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src,
+                  int32_t sx, int32_t sy, bool mirrorX, bool mirrorY) {
+    Blit(dst, dx, dy, width, height, src, sx, sy, mirrorX, mirrorY, [](uint32_t& out, uint32_t in) { out = in; });
+}

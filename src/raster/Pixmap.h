@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// A rectangle of 32-bit pixels, 0x00RRGGBB each (bytes B, G, R, X in memory), the layout of a
+// top-down 32-bit DIB and of a little-endian TrueColor image, so a host presents one with a plain copy.
+//
+// A pixmap either owns its pixels or views memory that a host owns (a DIB section, a shared-memory
+// image); the view must outlive the pixmap. Copying a pixmap always makes an owning deep copy.
+class Pixmap {
+public:
+    Pixmap() = default;
+    // A black pixmap; negative sizes give an empty one.
+    Pixmap(int32_t width, int32_t height);
+    // A view of width x height pixels at bits, rows strideInPixels apart.
+    static Pixmap Wrap(uint32_t* bits, int32_t width, int32_t height, int32_t strideInPixels);
+
+    Pixmap(const Pixmap& other);
+    Pixmap& operator=(const Pixmap& other);
+    Pixmap(Pixmap&& other) noexcept;
+    Pixmap& operator=(Pixmap&& other) noexcept;
+    ~Pixmap() = default;
+
+    int32_t Width() const { return m_width; }
+    int32_t Height() const { return m_height; }
+    int32_t Stride() const { return m_stride; }
+    bool IsEmpty() const { return m_width <= 0 || m_height <= 0; }
+    bool Contains(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
+
+    uint32_t* Row(int32_t y) { return m_bits + static_cast<intptr_t>(y) * m_stride; }
+    const uint32_t* Row(int32_t y) const { return m_bits + static_cast<intptr_t>(y) * m_stride; }
+
+    // Reads outside the pixmap give 0; writes outside it are ignored.
+    uint32_t Pixel(int32_t x, int32_t y) const { return Contains(x, y) ? Row(y)[x] : 0; }
+    void SetPixel(int32_t x, int32_t y, uint32_t value) {
+        if (Contains(x, y))
+            Row(y)[x] = value;
+    }
+
+    bool operator==(const Pixmap& other) const;
+
+private:
+    void CopyFrom(const Pixmap& other);
+
+    std::vector<uint32_t> m_storage;
+    uint32_t* m_bits = nullptr;
+    int32_t m_width = 0;
+    int32_t m_height = 0;
+    int32_t m_stride = 0;
+};
