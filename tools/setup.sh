@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, as root and only when missing, every Debian package the build, the tests and the
+# programs need. Sourced or run; safe to run again.
+set -euo pipefail
+
+GLIMRA_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  googletest libgtest-dev libbenchmark-dev
+  libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev
+  clang libclang-rt-14-dev
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  wine wine64 wine32:i386
+  xvfb xauth xdotool x11-utils
+  python3 python3-fonttools
+)
+
+missing=()
+for package in "${GLIMRA_PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ "$(id -u)" != 0 ]; then
+    echo "setup: these packages are missing and installing them needs root: ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "setup: installing ${missing[*]}"
+  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
