@@ -5,16 +5,12 @@
 #include <vector>
 
 #include "engine/GlimraTicker.h"
+#include "glyphs/GlimraClassRef.h"
 #include "raster/Pixmap.h"
 
 class vGlimraCreature;
 class vGlimraCell;
 class vGlimraColony;
-class GlimraCreatureClass;
-
-// A class reference: the address of a behaviour's one class object, compared by identity.
-using CreatureClassRef = const GlimraCreatureClass*;
-
 // The class object of a behaviour: its virtual constructor and its class-level operations, which
 // a subclass's class object overrides as an instance's operations would be. A behaviour's class
 // object derives from the class object of the behaviour it derives from, so class-level

@@ -1,0 +1,75 @@
+#include "glyphs/GlimraBitmap.h"
+
+namespace {
+vGlimraDictionary* g_dictionary = nullptr;
+}
+
+vGlimraAlphabet::vGlimraAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth,
+                                 int32_t slotHeight, int32_t slotCount)
+    : CreatureClass(creatureClass), StateIndex(stateIndex), SlotWidth(slotWidth), SlotHeight(slotHeight),
+      StripWidth(slotWidth * slotCount), StripHeight(slotHeight), SlotCount(slotCount) {
+    CreateStripBitmap();
+}
+
+void vGlimraAlphabet::CreateStripBitmap() { Bitmap = Pixmap(StripWidth, StripHeight); }
+
+int32_t vGlimraAlphabet::SlotLeft(int32_t index) const {
+    if (index < 0 || index >= SlotCount)
+        return -1;
+    return index * SlotWidth + 1;
+}
+
+vGlimraAlphabet* vGlimraDictionary::AlphabetAt(int32_t index) const {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return m_alphabets[static_cast<size_t>(index)].get();
+}
+
+vGlimraAlphabet* vGlimraDictionary::Find(CreatureClassRef creatureClass, int32_t stateIndex) const {
+    for (const auto& alphabet : m_alphabets)
+        if (alphabet->CreatureClass == creatureClass && alphabet->StateIndex == stateIndex)
+            return alphabet.get();
+    return nullptr;
+}
+
+vGlimraAlphabet* vGlimraDictionary::Add(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth,
+                                        int32_t slotHeight, int32_t slotCount) {
+    if (slotWidth <= 0 || slotHeight <= 0 || slotCount <= 0)
+        return nullptr;
+    const int64_t pixels = int64_t{slotWidth} * slotCount * slotHeight;
+    if (pixels > MaxStripPixels - m_pixels || int64_t{slotWidth} * slotCount > INT32_MAX)
+        return nullptr;
+    m_alphabets.push_back(
+        std::make_unique<vGlimraAlphabet>(creatureClass, stateIndex, slotWidth, slotHeight, slotCount));
+    m_pixels += pixels;
+    return m_alphabets.back().get();
+}
+
+void vGlimraDictionary::Clear() {
+    for (auto& alphabet : m_alphabets)
+        alphabet.reset();
+    m_alphabets.clear();
+    m_pixels = 0;
+}
+
+void InitializeGlimraBitmap() {
+    if (g_dictionary == nullptr)
+        g_dictionary = new vGlimraDictionary;
+}
+
+void FinalizeGlimraBitmap() {
+    delete g_dictionary;
+    g_dictionary = nullptr;
+}
+
+vGlimraDictionary* Dictionary() { return g_dictionary; }
+
+vGlimraAlphabet* FindAlphabet(CreatureClassRef creatureClass, int32_t stateIndex) {
+    return g_dictionary == nullptr ? nullptr : g_dictionary->Find(creatureClass, stateIndex);
+}
+
+vGlimraAlphabet* AddAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth, int32_t slotHeight,
+                             int32_t slotCount) {
+    return g_dictionary == nullptr ? nullptr
+                                   : g_dictionary->Add(creatureClass, stateIndex, slotWidth, slotHeight, slotCount);
+}

@@ -1,0 +1,233 @@
+#include "glyphs/GlimraGraph.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "glyphs/GlimraBitmap.h"
+#include "raster/Blit.h"
+
+namespace {
+
+vGlimraGraphProps* g_globalProps = nullptr;
+vGlimraPropList* g_propList = nullptr;
+std::string g_fontFilePath;
+std::string g_fontResourcePath;
+
+int32_t ScreenPixelsPerInch() {
+    const GlimraRasteriser* rasteriser = InstalledRasteriser();
+    const int32_t ppi = rasteriser != nullptr ? rasteriser->PixelsPerInch() : 96;
+    return ppi > 0 ? ppi : 96;
+}
+
+void SetFaceName(GlimraLogFont& logFont, std::string_view faceName) {
+    std::memset(logFont.lfFaceName, 0, sizeof logFont.lfFaceName);
+    const size_t length = std::min(faceName.size(), sizeof logFont.lfFaceName - 1);
+    std::memcpy(logFont.lfFaceName, faceName.data(), length);
+    // A zero byte inside the name ends it, as it would in a C string.
+}
+
+} // namespace
+
+int32_t MulDiv(int32_t number, int32_t numerator, int32_t denominator) {
+    if (denominator == 0)
+        return -1;
+    const int64_t product = int64_t{number} * numerator;
+    const int64_t magnitude = (std::abs(product) + std::abs(int64_t{denominator}) / 2) / std::abs(int64_t{denominator});
+    const int64_t result = ((product < 0) != (denominator < 0)) ? -magnitude : magnitude;
+    if (result > INT32_MAX || result < INT32_MIN)
+        return -1;
+    return static_cast<int32_t>(result);
+}
+
+int32_t GlyphCount(int32_t first, int32_t last) {
+    const int64_t count = int64_t{last} - first + 1;
+    return static_cast<int32_t>(std::clamp<int64_t>(count, 0, MaxGlyphsPerStrip));
+}
+
+vGlimraGraphProps::vGlimraGraphProps() {
+    SetDefaults();
+    FlipHorizontal = true;
+    FlipVertical = false;
+}
+
+vGlimraGraphProps::~vGlimraGraphProps() { ReleaseFont(); }
+
+void vGlimraGraphProps::SetDefaults() {
+    LogFont = GlimraLogFont{};
+    LogFont.lfHeight = -MulDiv(10, ScreenPixelsPerInch(), 72);
+    LogFont.lfWeight = HeavyWeight;
+    LogFont.lfCharSet = 1; // DEFAULT_CHARSET
+    SetFaceName(LogFont, DefaultFaceName);
+    StartChar = DefaultStartChar;
+    EndChar = DefaultEndChar;
+}
+
+void vGlimraGraphProps::SetFont(std::string_view faceName, int32_t points, int32_t pixelsPerInch) {
+    const int32_t ppi = pixelsPerInch > 0 ? pixelsPerInch : ScreenPixelsPerInch();
+    // Negating MulDiv's -1 or INT32_MIN must not overflow; such sizes are bounded by the engine.
+    const int32_t height = MulDiv(points, ppi, 72);
+    LogFont.lfHeight = height == INT32_MIN ? INT32_MAX : -height;
+    SetFaceName(LogFont, faceName);
+}
+
+int32_t vGlimraGraphProps::MeasureFont(int32_t which) const {
+    if (which != 0 && which != 1)
+        return 0;
+    GlimraRasteriser* rasteriser = InstalledRasteriser();
+    if (rasteriser == nullptr)
+        return 0;
+    const std::unique_ptr<GlimraFont> font = rasteriser->CreateFont(LogFont);
+    if (!font)
+        return 0;
+    const GlimraTextMetrics metrics = font->Metrics();
+    return which == 1 ? metrics.Height : metrics.MaxCharWidth;
+}
+
+void vGlimraGraphProps::UpdateGlyphSize() {
+    GlyphHeight = MeasureFont(1);
+    GlyphWidth = MeasureFont(0);
+}
+
+GlimraFont* vGlimraGraphProps::GetFont() {
+    if (!m_font) {
+        GlimraRasteriser* rasteriser = InstalledRasteriser();
+        if (rasteriser != nullptr)
+            m_font = rasteriser->CreateFont(LogFont);
+    }
+    return m_font.get();
+}
+
+void vGlimraGraphProps::ReleaseFont() { m_font.reset(); }
+
+std::unique_ptr<vGlimraGraphProps> vGlimraGraphProps::Clone() const {
+    auto copy = std::make_unique<vGlimraGraphProps>();
+    copy->LogFont = LogFont;
+    copy->GlyphHeight = GlyphHeight;
+    copy->GlyphWidth = GlyphWidth;
+    copy->FlipHorizontal = FlipHorizontal;
+    copy->FlipVertical = FlipVertical;
+    copy->StartChar = StartChar;
+    copy->EndChar = EndChar;
+    return copy;
+}
+
+std::string vGlimraGraphProps::FaceName() const {
+    return std::string(LogFont.lfFaceName, strnlen(LogFont.lfFaceName, sizeof LogFont.lfFaceName));
+}
+
+vGlimraGraphClass* vGlimraPropList::ItemAt(int32_t index) const {
+    if (index < 0 || index >= Count())
+        return nullptr;
+    return m_entries[static_cast<size_t>(index)].get();
+}
+
+vGlimraGraphClass* vGlimraPropList::Find(CreatureClassRef creatureClass) const {
+    for (const auto& entry : m_entries)
+        if (entry->CreatureClass == creatureClass)
+            return entry.get();
+    return nullptr;
+}
+
+vGlimraGraphProps* vGlimraPropList::PropsFor(CreatureClassRef creatureClass) {
+    vGlimraGraphClass* entry = Find(creatureClass);
+    if (entry == nullptr) {
+        std::unique_ptr<vGlimraGraphProps> snapshot =
+            g_globalProps != nullptr ? g_globalProps->Clone() : std::make_unique<vGlimraGraphProps>();
+        m_entries.push_back(std::make_unique<vGlimraGraphClass>(creatureClass, std::move(snapshot)));
+        entry = m_entries.back().get();
+    }
+    return entry->Props.get();
+}
+
+void vGlimraPropList::Clear() {
+    for (auto& entry : m_entries)
+        entry.reset();
+    m_entries.clear();
+}
+
+void InitializeGlimraGraph(const std::string& executableDirectory) {
+    g_fontFilePath = executableDirectory + "GlimraCode.TTF";
+    g_fontResourcePath = executableDirectory + "GlimraCode.FOT";
+    if (GlimraRasteriser* rasteriser = InstalledRasteriser())
+        (void)rasteriser->RegisterFontFile(g_fontFilePath, g_fontResourcePath);
+    if (g_globalProps == nullptr)
+        g_globalProps = new vGlimraGraphProps;
+    if (g_propList == nullptr)
+        g_propList = new vGlimraPropList;
+}
+
+void FinalizeGlimraGraph() {
+    delete g_globalProps;
+    g_globalProps = nullptr;
+    delete g_propList;
+    g_propList = nullptr;
+    if (GlimraRasteriser* rasteriser = InstalledRasteriser(); rasteriser != nullptr && !g_fontFilePath.empty())
+        rasteriser->UnregisterFontFile(g_fontFilePath, g_fontResourcePath);
+}
+
+const std::string& FontFilePath() { return g_fontFilePath; }
+
+const std::string& FontResourcePath() { return g_fontResourcePath; }
+
+vGlimraGraphProps* GlobalGraphProps() { return g_globalProps; }
+
+vGlimraGraphProps* GraphPropsFor(CreatureClassRef creatureClass) {
+    return g_propList == nullptr ? nullptr : g_propList->PropsFor(creatureClass);
+}
+
+void UpdateGlobalGlyphSize() {
+    if (g_globalProps != nullptr)
+        g_globalProps->UpdateGlyphSize();
+}
+
+void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, CreatureClassRef creatureClass,
+                       int32_t stateCount, const std::function<uint32_t(int32_t)>& colourOfState,
+                       int32_t blankSlots) {
+    (void)dc;
+    vGlimraGraphProps* props = GraphPropsFor(creatureClass);
+    if (props == nullptr || glyphWidth <= 0 || glyphHeight <= 0)
+        return;
+    const int32_t first = props->StartChar;
+    const int32_t count = GlyphCount(first, props->EndChar);
+    blankSlots = std::max(blankSlots, 0);
+    GlimraFont* font = props->GetFont();
+    // One scratch image for every character: each is drawn on black, then copied, mirrored as the
+    // record says, into its slot.
+    Pixmap scratch(glyphWidth, glyphHeight);
+    for (int32_t state = 0; state < stateCount; ++state) {
+        vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state);
+        if (alphabet == nullptr)
+            alphabet = AddAlphabet(creatureClass, state, glyphWidth, glyphHeight, count + blankSlots);
+        if (alphabet == nullptr)
+            continue;
+        const uint32_t colour = colourOfState(state);
+        for (int32_t slot = 0; slot < count; ++slot) {
+            const int32_t left = alphabet->SlotLeft(slot);
+            if (left < 0)
+                break;
+            FillBlack(scratch, 0, 0, glyphWidth, glyphHeight);
+            if (font != nullptr)
+                font->DrawChar(scratch, static_cast<uint8_t>((first + slot) & 0xFF), colour);
+            CopyMirrored(alphabet->Bitmap, left, 0, glyphWidth, glyphHeight, scratch, 0, 0, props->FlipHorizontal,
+                         props->FlipVertical);
+        }
+        for (int32_t blank = 0; blank < blankSlots; ++blank) {
+            const int32_t left = alphabet->SlotLeft(count + blank);
+            if (left < 0)
+                break;
+            FillBlack(alphabet->Bitmap, left, 0, glyphWidth, glyphHeight);
+        }
+    }
+}
+
+void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height, CreatureClassRef creatureClass,
+               int32_t state, int32_t glyphIndex) {
+    const vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state);
+    if (alphabet == nullptr)
+        return;
+    const int32_t slotLeft = alphabet->SlotLeft(glyphIndex);
+    if (slotLeft < 0)
+        return;
+    CopyRect(dc, left, top, width, height, alphabet->Bitmap, slotLeft, 0);
+}
