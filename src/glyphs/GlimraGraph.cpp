@@ -190,7 +190,10 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
         return;
     const int32_t first = props->StartChar;
     const int32_t count = GlyphCount(first, props->EndChar);
-    blankSlots = std::max(blankSlots, 0);
+    blankSlots = std::clamp(blankSlots, 0, MaxGlyphsPerStrip);
+    // A range reversed by fewer codes than there are blank slots still leaves some of them.
+    const int64_t reversal = std::min<int64_t>(int64_t{props->EndChar} - first + 1, 0);
+    const int32_t slotCount = static_cast<int32_t>(std::max<int64_t>(count + reversal + blankSlots, 0));
     GlimraFont* font = props->GetFont();
     // One scratch image for every character: each is drawn on black, then copied, mirrored as the
     // record says, into its slot.
@@ -198,7 +201,7 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
     for (int32_t state = 0; state < stateCount; ++state) {
         vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state);
         if (alphabet == nullptr)
-            alphabet = AddAlphabet(creatureClass, state, glyphWidth, glyphHeight, count + blankSlots);
+            alphabet = AddAlphabet(creatureClass, state, glyphWidth, glyphHeight, slotCount);
         if (alphabet == nullptr)
             continue;
         const uint32_t colour = colourOfState(state);
@@ -213,9 +216,9 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
                          props->FlipVertical);
         }
         for (int32_t blank = 0; blank < blankSlots; ++blank) {
-            const int32_t left = alphabet->SlotLeft(count + blank);
+            const int32_t left = alphabet->SlotLeft(static_cast<int32_t>(count + reversal + blank));
             if (left < 0)
-                break;
+                continue;
             FillBlack(alphabet->Bitmap, left, 0, glyphWidth, glyphHeight);
         }
     }

@@ -9,7 +9,7 @@
 
 namespace {
 
-const int g_keys[3] = {};
+const int g_keys[5] = {};
 CreatureClassRef Key(int i) { return reinterpret_cast<CreatureClassRef>(&g_keys[i]); }
 
 class GlyphModules : public ::testing::Test {
@@ -165,9 +165,15 @@ TEST_F(GlyphModules, AReversedRangeLeavesOnlyBlankSlotsAndCodesAbove255DrawTheir
     EXPECT_EQ(FindAlphabet(Key(0), 0)->SlotCount, 5);
     EXPECT_TRUE(RectIs(FindAlphabet(Key(0), 0)->Bitmap, 0, 0, 40, 14, 0));
 
+    GlobalGraphProps()->EndChar = 97;
+    Render(Key(1), 1, 5);
+    ASSERT_NE(FindAlphabet(Key(1), 1 - 1), nullptr);
+    EXPECT_EQ(FindAlphabet(Key(1), 0)->SlotCount, 3) << "reversed by two codes: five blanks less two";
+
     GlobalGraphProps()->EndChar = 90;
-    Render(Key(1), 1, 0);
-    EXPECT_EQ(FindAlphabet(Key(1), 0), nullptr) << "no slot, no strip";
+    Render(Key(3), 2, 5);
+    EXPECT_EQ(FindAlphabet(Key(3), 0), nullptr) << "no slot, no strip";
+    EXPECT_EQ(FindAlphabet(Key(3), 1), nullptr);
 
     GlobalGraphProps()->FlipHorizontal = false;
     GlobalGraphProps()->StartChar = 256 + 65;
