@@ -36,9 +36,11 @@ vGlimraAlphabet* vGlimraDictionary::Add(CreatureClassRef creatureClass, int32_t 
                                         int32_t slotHeight, int32_t slotCount) {
     if (slotWidth <= 0 || slotHeight <= 0 || slotCount <= 0)
         return nullptr;
-    const int64_t pixels = int64_t{slotWidth} * slotCount * slotHeight;
-    if (pixels > MaxStripPixels - m_pixels || int64_t{slotWidth} * slotCount > INT32_MAX)
+    // Each factor is below 2^31, so the strip's width fits 62 bits and its area is checked after it.
+    const int64_t stripWidth = int64_t{slotWidth} * slotCount;
+    if (stripWidth > INT32_MAX || stripWidth * slotHeight > MaxStripPixels - m_pixels)
         return nullptr;
+    const int64_t pixels = stripWidth * slotHeight;
     m_alphabets.push_back(
         std::make_unique<vGlimraAlphabet>(creatureClass, stateIndex, slotWidth, slotHeight, slotCount));
     m_pixels += pixels;

@@ -56,10 +56,10 @@ private:
     int64_t m_pixels = 0;
 };
 
-// All strips together may hold at most this many pixels (1 GiB). The largest set the settings
+// All strips together may hold at most this many pixels (256 MiB). The largest set the settings
 // dialog can ask for at ordinary sizes stays far below it; hand-edited sizes and state counts
 // cannot exhaust memory. Strips beyond it are not made, so those states draw nothing.
-inline constexpr int64_t MaxStripPixels = int64_t{1} << 28;
+inline constexpr int64_t MaxStripPixels = int64_t{1} << 26;
 
 void InitializeGlimraBitmap();
 void FinalizeGlimraBitmap();

@@ -1,5 +1,6 @@
 #include "support/FakeRasteriser.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "raster/Blit.h"
@@ -9,19 +10,27 @@ namespace {
 
 class FakeFont : public GlimraFont {
 public:
-    explicit FakeFont(const GlimraLogFont& logFont) : m_logFont(logFont) {}
+    FakeFont(const GlimraLogFont& logFont, GlimraTextMetrics forced) : m_logFont(logFont), m_forced(forced) {}
     GlimraTextMetrics Metrics() const override {
-        const int32_t height = std::abs(m_logFont.lfHeight) + 1;
-        return {height, height / 2 + 1};
+        if (m_forced.Height != 0 || m_forced.MaxCharWidth != 0)
+            return m_forced;
+        return Natural();
     }
     void DrawChar(Pixmap& target, uint8_t code, uint32_t colorRef) const override {
-        const GlimraTextMetrics metrics = Metrics();
+        const GlimraTextMetrics metrics = Natural();
         CopyRect(target, 0, 0, metrics.MaxCharWidth, metrics.Height,
                  FakeGlyphImage(metrics.MaxCharWidth, metrics.Height, code, colorRef), 0, 0);
     }
 
 private:
+    GlimraTextMetrics Natural() const {
+        // 64-bit: a hostile lfHeight of INT32_MIN has no 32-bit magnitude.
+        const int64_t height = std::min<int64_t>(std::abs(int64_t{m_logFont.lfHeight}) + 1, 1 << 20);
+        return {static_cast<int32_t>(height), static_cast<int32_t>(height / 2 + 1)};
+    }
+
     GlimraLogFont m_logFont;
+    GlimraTextMetrics m_forced;
 };
 
 } // namespace
@@ -40,5 +49,5 @@ Pixmap FakeGlyphImage(int32_t width, int32_t height, uint8_t code, uint32_t colo
 
 std::unique_ptr<GlimraFont> FakeRasteriser::CreateFont(const GlimraLogFont& logFont) {
     ++fontsCreated;
-    return std::make_unique<FakeFont>(logFont);
+    return std::make_unique<FakeFont>(logFont, forcedMetrics);
 }

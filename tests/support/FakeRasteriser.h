@@ -23,6 +23,8 @@ public:
     }
 
     int32_t pixelsPerInch = 96;
+    // When set, every font measures this instead (the boxes still follow lfHeight).
+    GlimraTextMetrics forcedMetrics{};
     int fontsCreated = 0;
     std::vector<std::string> registered;
     std::vector<std::string> unregistered;
