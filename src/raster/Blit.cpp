@@ -37,6 +37,8 @@ void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, co
     const Span ys = ValidOffsets(dy, dst.Height(), sy, src.Height(), height, mirrorY);
     if (xs.IsEmpty() || ys.IsEmpty())
         return;
+    dst.NoteDamage(static_cast<int32_t>(dx + xs.first), static_cast<int32_t>(dy + ys.first),
+                   static_cast<int32_t>(xs.last - xs.first + 1), static_cast<int32_t>(ys.last - ys.first + 1));
     for (int64_t j = ys.first; j <= ys.last; ++j) {
         const int64_t srcY = mirrorY ? sy + height - 1 - j : sy + j;
         // Only pixels inside both rows are addressed: a row pointer is never offset outside its row.
@@ -72,6 +74,8 @@ void FillBlack(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t heigh
     const int64_t y1 = std::min<int64_t>(static_cast<int64_t>(dy) + height, dst.Height());
     if (x1 <= x0 || y1 <= y0)
         return;
+    dst.NoteDamage(static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1 - x0),
+                   static_cast<int32_t>(y1 - y0));
     for (int64_t y = y0; y < y1; ++y)
         std::fill(dst.Row(static_cast<int32_t>(y)) + x0, dst.Row(static_cast<int32_t>(y)) + x1, 0u);
 }

@@ -73,3 +73,40 @@ bool Pixmap::operator==(const Pixmap& other) const {
             return false;
     return true;
 }
+
+void Pixmap::NoteDamage(int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (!m_trackDamage || width <= 0 || height <= 0)
+        return;
+    if (!m_damage.empty()) {
+        // The board draws each column top to bottom; a cell right below the last one (or below it
+        // past a one-pixel layout gap) extends that rectangle.
+        PixRect& last = m_damage.back();
+        if (last.X == x && last.Width == width && y >= last.Y && y <= last.Y + last.Height + 1) {
+            last.Height = std::max(last.Height, y + height - last.Y);
+            return;
+        }
+    }
+    if (m_damage.size() >= MaxDamageRects) {
+        const PixRect bounds = DamageBounds();
+        m_damage.assign(1, bounds);
+        const int32_t left = std::min(bounds.X, x), top = std::min(bounds.Y, y);
+        const int32_t right = std::max(bounds.X + bounds.Width, x + width);
+        const int32_t bottom = std::max(bounds.Y + bounds.Height, y + height);
+        m_damage[0] = {left, top, right - left, bottom - top};
+        return;
+    }
+    m_damage.push_back({x, y, width, height});
+}
+
+PixRect Pixmap::DamageBounds() const {
+    if (m_damage.empty())
+        return {};
+    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    for (const PixRect& rect : m_damage) {
+        left = std::min(left, rect.X);
+        top = std::min(top, rect.Y);
+        right = std::max(right, rect.X + rect.Width);
+        bottom = std::max(bottom, rect.Y + rect.Height);
+    }
+    return {left, top, right - left, bottom - top};
+}

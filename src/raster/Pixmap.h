@@ -1,7 +1,17 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+// A rectangle of pixels: left, top, width, height.
+struct PixRect {
+    int32_t X = 0;
+    int32_t Y = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    bool operator==(const PixRect&) const = default;
+};
 
 // A rectangle of 32-bit pixels, 0x00RRGGBB each (bytes B, G, R, X in memory), the layout of a
 // top-down 32-bit DIB and of a little-endian TrueColor image, so a host presents one with a plain copy.
@@ -40,8 +50,27 @@ public:
 
     bool operator==(const Pixmap& other) const;
 
+    // Damage: when tracking is on, every block operation that writes here notes the rectangle it
+    // wrote, so that a host presents only what changed. Rectangles stacked in one column of cells
+    // merge as they come; past MaxDamageRects the list collapses into its bounding box. Single
+    // SetPixel calls are not tracked. Copies of a pixmap start without damage or tracking.
+    void TrackDamage(bool on) {
+        m_trackDamage = on;
+        m_damage.clear();
+    }
+    bool TracksDamage() const { return m_trackDamage; }
+    void NoteDamage(int32_t x, int32_t y, int32_t width, int32_t height);
+    const std::vector<PixRect>& Damage() const { return m_damage; }
+    void ClearDamage() { m_damage.clear(); }
+    // The smallest rectangle holding all damage; empty when there is none.
+    PixRect DamageBounds() const;
+    static constexpr size_t MaxDamageRects = 1024;
+
 private:
     void CopyFrom(const Pixmap& other);
+
+    std::vector<PixRect> m_damage;
+    bool m_trackDamage = false;
 
     std::vector<uint32_t> m_storage;
     uint32_t* m_bits = nullptr;

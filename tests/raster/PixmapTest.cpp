@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "raster/Blit.h"
 #include "raster/Pixmap.h"
 #include "support/PixmapExpect.h"
 
@@ -29,4 +30,34 @@ TEST(Pixmap, AViewWritesThroughToTheHostsMemoryAndACopyDoesNot) {
     Pixmap moved = std::move(copy);
     EXPECT_EQ(moved.Pixel(2, 1), 0xABCDEFu);
     EXPECT_TRUE(copy.IsEmpty());
+}
+
+TEST(PixmapDamage, BlitsNoteWhatTheyWroteAndACellColumnMergesIntoOneRectangle) {
+    Pixmap surface(100, 60);
+    const Pixmap glyph(8, 14);
+    CopyRect(surface, 0, 0, 8, 14, glyph, 0, 0);
+    EXPECT_TRUE(surface.Damage().empty()) << "no tracking until asked";
+    surface.TrackDamage(true);
+    // Three cells of one column with a one-pixel layout gap, then one cell of the next column.
+    CopyRect(surface, 8, 0, 8, 14, glyph, 0, 0);
+    FillBlack(surface, 8, 14, 8, 14);
+    OrRect(surface, 8, 29, 8, 14, glyph, 0, 0);
+    CopyMirrored(surface, 16, 0, 8, 14, glyph, 0, 0, true, false);
+    // Clipped writes note only what landed; writes that land nowhere note nothing.
+    CopyRect(surface, 96, 50, 8, 14, glyph, 0, 0);
+    CopyRect(surface, 200, 0, 8, 14, glyph, 0, 0);
+    CopyRect(surface, 0, 0, 8, 14, glyph, 100, 0);
+    EXPECT_EQ(surface.Damage(), (std::vector<PixRect>{{8, 0, 8, 43}, {16, 0, 8, 14}, {96, 50, 4, 10}}));
+    EXPECT_EQ(surface.DamageBounds(), (PixRect{8, 0, 92, 60}));
+    surface.ClearDamage();
+    EXPECT_EQ(surface.DamageBounds(), PixRect{});
+}
+
+TEST(PixmapDamage, TooManyRectanglesCollapseIntoTheirBounds) {
+    Pixmap surface(4000, 10);
+    surface.TrackDamage(true);
+    for (int32_t i = 0; i < 1500; ++i)
+        FillBlack(surface, i * 2, i % 7, 1, 1);
+    EXPECT_LE(surface.Damage().size(), Pixmap::MaxDamageRects);
+    EXPECT_EQ(surface.DamageBounds(), (PixRect{0, 0, 2999, 7}));
 }
