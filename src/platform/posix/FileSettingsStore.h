@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "settings/GlimraSettingsStore.h"
+
+struct SettingsFileDocument;
+
+// The settings store of POSIX systems: one file per user in the text format of registry exports,
+// so that the same file can be imported on Windows and exported from it.
+//
+// It reads files that start with "REGEDIT4" or "Windows Registry Editor Version 5.00" (the latter
+// in UTF-16LE with a byte-order mark, as Windows writes them, or in UTF-8), and writes new files as
+// REGEDIT4. An existing file keeps its header, encoding, line ends and every line that does not hold
+// a value being written. A line that cannot be parsed spoils the value it names: reading that value
+// fails. A file that is not a registry export at all is never written to.
+//
+// Reads need no lock: every write replaces the whole file at once (a temporary file in the same
+// folder, flushed, then renamed over it), under an exclusive lock on a neighbouring ".lock" file so
+// that the saver and the settings dialog may run as two processes. A killed writer leaves the old
+// file or the new one, never a mix; at worst a stray temporary file.
+class FileSettingsStore final : public GlimraSettingsStore {
+  public:
+    enum class Access { ReadWrite, ReadOnly };
+
+    // The per-user file, DefaultPath(), for reading and writing.
+    FileSettingsStore();
+    // A file of the caller's choice. A read-only store never creates or changes anything: a missing
+    // file or key fails to open, and every write fails.
+    explicit FileSettingsStore(std::string path, Access access = Access::ReadWrite);
+    ~FileSettingsStore() override;
+    FileSettingsStore(const FileSettingsStore&) = delete;
+    FileSettingsStore& operator=(const FileSettingsStore&) = delete;
+
+    // $XDG_CONFIG_HOME/glimracode/settings.reg, or ~/.config/glimracode/settings.reg when that
+    // variable is unset or not an absolute path.
+    [[nodiscard]] static std::string DefaultPath();
+    [[nodiscard]] const std::string& Path() const { return m_path; }
+
+    [[nodiscard]] bool OpenKey(std::string_view keyPath, GlimraStoreKey& key) override;
+    [[nodiscard]] bool QueryValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
+                                  uint32_t& size) override;
+    [[nodiscard]] bool ReadValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
+                                 std::span<uint8_t> buffer, uint32_t& copied) override;
+    [[nodiscard]] bool WriteValue(GlimraStoreKey key, std::string_view name, GlimraValueType type,
+                                  std::span<const uint8_t> data) override;
+    void CloseKey(GlimraStoreKey key) override;
+
+  private:
+    struct OpenedKey {
+        std::string Path; // as it stands in the file's brackets
+        std::shared_ptr<const SettingsFileDocument> Snapshot;
+    };
+
+    // Reads the file afresh under the write lock, applies change, and replaces the file with the
+    // result if check finds it right; nil when the store is read-only or anything fails, and then the
+    // file is as it was.
+    std::shared_ptr<const SettingsFileDocument>
+    Commit(const std::function<void(SettingsFileDocument&)>& change,
+           const std::function<bool(const SettingsFileDocument&)>& check);
+
+    std::string m_path;
+    Access m_access;
+    std::map<GlimraStoreKey, OpenedKey> m_keys;
+    GlimraStoreKey m_nextKey = 1;
+};
