@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Installs, as root and only when missing, every Debian package the build, the tests and the
-# programs need. Sourced or run; safe to run again.
+# Installs, as root and only when missing, the Debian packages that GlimraCode needs.
+#   tools/setup.sh programs   what building and running the Linux programs needs
+#   tools/setup.sh all        that, plus everything the tests need (default)
+# Safe to run again: it installs nothing that is already there.
 set -euo pipefail
 
 GLIMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  googletest libgtest-dev libbenchmark-dev
   libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev
-  clang libclang-rt-14-dev
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-  wine wine64 wine32:i386
-  xvfb xauth xdotool x11-utils
-  python3 python3-fonttools
 )
+if [ "${1:-all}" = all ]; then
+  GLIMRA_PACKAGES+=(
+    googletest libgtest-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+    wine wine64 wine32:i386
+    xvfb xauth xdotool x11-utils
+    python3 python3-fonttools
+  )
+fi
 
 missing=()
 for package in "${GLIMRA_PACKAGES[@]}"; do

@@ -9,7 +9,7 @@ stages=("$@")
 [ ${#stages[@]} -gt 0 ] || stages=(native sanitize windows fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
-bash tools/setup.sh
+bash tools/setup.sh all
 
 configure_and_build() { # folder, cmake options...
   local folder=$1; shift

@@ -1,0 +1,182 @@
+// glimracode-render: the saver's animation, drawn off screen and written as PNG frames.
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/Glimra.h"
+#include "engine/GlimraRandom.h"
+#include "glyphs/GlimraGraph.h"
+#include "platform/headless/PngWriter.h"
+#include "platform/posix/ExecutableDirectory.h"
+#include "platform/posix/FileSettingsStore.h"
+#include "platform/posix/FreeTypeRasteriser.h"
+#include "shell/GlimraModules.h"
+
+namespace {
+
+constexpr const char* Usage =
+    "usage: glimracode-render [--size WxH] [--ticks N] [--seed S] [--settings FILE] [--out DIR] [--every K]\n"
+    "  --size WxH       surface size in pixels (default 1024x768)\n"
+    "  --ticks N        number of ticks to run (default 100)\n"
+    "  --seed S         pins the random source, so that a run can be repeated frame by frame\n"
+    "                   (default: seeded from the clock, as the saver is)\n"
+    "  --settings FILE  reads the settings from this registry-export file, never writing it\n"
+    "                   (default: the per-user settings file)\n"
+    "  --out DIR        where frames go, created when missing (default ./frames)\n"
+    "  --every K        writes every K-th tick's frame and always the last; 0 writes none (default 1)\n";
+
+// Pictures beyond this size per side are refused rather than allocated: 16K is larger than any
+// screen, and its surface alone takes a gigabyte.
+constexpr int64_t MaxSide = 16384;
+constexpr int64_t MaxTicks = 100000000;
+
+struct Options {
+    int32_t Width = 1024;
+    int32_t Height = 768;
+    int64_t Ticks = 100;
+    std::optional<uint64_t> Seed;
+    std::optional<std::string> SettingsFile;
+    std::string OutDir = "frames";
+    int64_t Every = 1;
+};
+
+template <typename T> bool ParseWhole(std::string_view text, T& value) {
+    if (text.empty())
+        return false;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
+    const size_t x = text.find_first_of("xX");
+    int64_t w = 0, h = 0;
+    if (x == std::string_view::npos || !ParseWhole(text.substr(0, x), w) || !ParseWhole(text.substr(x + 1), h))
+        return false;
+    if (w < 1 || h < 1 || w > MaxSide || h > MaxSide)
+        return false;
+    width = static_cast<int32_t>(w);
+    height = static_cast<int32_t>(h);
+    return true;
+}
+
+// Returns the reason the command line is wrong, or nothing.
+std::optional<std::string> ParseOptions(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (i + 1 >= argc)
+            return "option '" + std::string(option) + "' needs a value";
+        const std::string_view value = argv[++i];
+        const std::string quoted = "'" + std::string(value) + "'";
+        if (option == "--size") {
+            if (!ParseSize(value, options.Width, options.Height))
+                return "--size takes WxH, each from 1 to 16384, not " + quoted;
+        } else if (option == "--ticks") {
+            if (!ParseWhole(value, options.Ticks) || options.Ticks < 0 || options.Ticks > MaxTicks)
+                return "--ticks takes a whole number from 0 to 100000000, not " + quoted;
+        } else if (option == "--seed") {
+            uint64_t seed = 0;
+            if (!ParseWhole(value, seed))
+                return "--seed takes a whole number from 0 to 18446744073709551615, not " + quoted;
+            options.Seed = seed;
+        } else if (option == "--settings") {
+            options.SettingsFile = std::string(value);
+        } else if (option == "--out") {
+            if (value.empty())
+                return "--out takes a folder name";
+            options.OutDir = std::string(value);
+        } else if (option == "--every") {
+            if (!ParseWhole(value, options.Every) || options.Every < 0)
+                return "--every takes a whole number, 0 or more, not " + quoted;
+        } else {
+            return "unknown option '" + std::string(option) + "'";
+        }
+    }
+    return std::nullopt;
+}
+
+std::string FrameName(const std::string& folder, int64_t tick) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%06lld.png", static_cast<long long>(tick));
+    return (std::filesystem::path(folder) / name).string();
+}
+
+int Render(const Options& options) {
+    FreeTypeRasteriser rasteriser;
+    InstallRasteriser(&rasteriser);
+    const std::string settingsPath = options.SettingsFile.value_or(FileSettingsStore::DefaultPath());
+    // The renderer only ever reads settings; a missing per-user file simply means the defaults.
+    FileSettingsStore store(settingsPath, FileSettingsStore::Access::ReadOnly);
+    InstallSettingsStore(&store);
+    StartupModules(ExecutableDirectory());
+    if (options.Seed)
+        PinRandomSeed(*options.Seed);
+
+    int written = 0;
+    std::string failure;
+    std::string grid;
+    {
+        vGlimra engine(options.Width, options.Height);
+        Pixmap surface(options.Width, options.Height);
+        const vGlimraGraphProps& props = *GlobalGraphProps();
+        PrepareCreatureClasses(surface, props.GlyphWidth, props.GlyphHeight);
+        grid = std::to_string(engine.Columns()) + "x" + std::to_string(engine.Rows()) + " cells of " +
+               std::to_string(props.GlyphWidth) + "x" + std::to_string(props.GlyphHeight);
+        for (int64_t tick = 1; tick <= options.Ticks && failure.empty(); ++tick) {
+            engine.Spawn();
+            engine.Tick(0);
+            engine.Draw(surface);
+            if (options.Every == 0 || (tick % options.Every != 0 && tick != options.Ticks))
+                continue;
+            failure = WritePng(FrameName(options.OutDir, tick), surface);
+            written += failure.empty() ? 1 : 0;
+        }
+    }
+    ShutdownModules();
+    InstallSettingsStore(nullptr);
+    InstallRasteriser(nullptr);
+    if (!failure.empty()) {
+        std::fprintf(stderr, "glimracode-render: %s\n", failure.c_str());
+        return 1;
+    }
+    std::printf("glimracode-render: %lld ticks at %dx%d (%s); %d frame%s written to %s\n",
+                static_cast<long long>(options.Ticks), options.Width, options.Height, grid.c_str(), written,
+                written == 1 ? "" : "s", std::filesystem::absolute(options.OutDir).string().c_str());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    Options options;
+    if (const auto problem = ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr, "glimracode-render: %s\n%s", problem->c_str(), Usage);
+        return 2;
+    }
+    if (options.SettingsFile) {
+        std::ifstream probe(*options.SettingsFile, std::ios::binary);
+        std::error_code error;
+        if (!probe || std::filesystem::is_directory(*options.SettingsFile, error)) {
+            std::fprintf(stderr, "glimracode-render: cannot read the settings file '%s'\n",
+                         options.SettingsFile->c_str());
+            return 1;
+        }
+    }
+    if (options.Every != 0) {
+        std::error_code error;
+        std::filesystem::create_directories(options.OutDir, error);
+        if (error || !std::filesystem::is_directory(options.OutDir, error)) {
+            std::fprintf(stderr, "glimracode-render: cannot create the folder '%s'\n", options.OutDir.c_str());
+            return 1;
+        }
+    }
+    return Render(options);
+}
