@@ -1,0 +1,117 @@
+// The cost of the saver's work: one tick of the engine in steady state, the strips rendered at
+// start, and the floor a tick is compared against, a plain copy of every cell's pixels.
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+
+#include "engine/Glimra.h"
+#include "engine/GlimraRandom.h"
+#include "glyphs/GlimraBitmap.h"
+#include "glyphs/GlimraGraph.h"
+#include "platform/posix/ExecutableDirectory.h"
+#include "platform/posix/FreeTypeRasteriser.h"
+#include "raster/Blit.h"
+#include "settings/GlimraSettings.h"
+#include "settings/MemorySettingsStore.h"
+#include "shell/GlimraModules.h"
+
+namespace {
+
+// The modules as the saver starts them, with the bundled font and settings at their defaults but
+// for the saturation.
+class World {
+public:
+    explicit World(int32_t saturation) {
+        InstallRasteriser(&m_rasteriser);
+        InstallSettingsStore(&m_store);
+        vGlimraSettings settings;
+        settings.Saturation = saturation;
+        settings.Save(m_store);
+        StartupModules(ExecutableDirectory());
+        PinRandomSeed(1);
+    }
+    ~World() {
+        ShutdownModules();
+        InstallSettingsStore(nullptr);
+        InstallRasteriser(nullptr);
+    }
+
+private:
+    FreeTypeRasteriser m_rasteriser;
+    MemorySettingsStore m_store;
+};
+
+void Tick(vGlimra& engine, Pixmap& surface) {
+    engine.Spawn();
+    engine.Tick(0);
+    engine.Draw(surface);
+}
+
+void BM_EngineTick(benchmark::State& state) {
+    const auto width = static_cast<int32_t>(state.range(0));
+    const auto height = static_cast<int32_t>(state.range(1));
+    World world(static_cast<int32_t>(state.range(2)));
+    vGlimra engine(width, height);
+    Pixmap surface(width, height);
+    const vGlimraGraphProps& props = *GlobalGraphProps();
+    PrepareCreatureClasses(surface, props.GlyphWidth, props.GlyphHeight);
+    // Warm up until tracks, flippers and sweepers have filled the screen.
+    for (int i = 0; i < 600; ++i)
+        Tick(engine, surface);
+    for (auto _ : state) {
+        Tick(engine, surface);
+        benchmark::ClobberMemory();
+    }
+    state.counters["ticks/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["cells"] = engine.Columns() * engine.Rows();
+}
+
+// The floor: the memory traffic of painting every cell once from a ready image, which a tick
+// could only beat by skipping cells.
+void BM_CopyEveryCell(benchmark::State& state) {
+    const auto width = static_cast<int32_t>(state.range(0));
+    const auto height = static_cast<int32_t>(state.range(1));
+    World world(5);
+    const vGlimraGraphProps& props = *GlobalGraphProps();
+    UpdateGlobalGlyphSize();
+    const int32_t glyphWidth = props.GlyphWidth, glyphHeight = props.GlyphHeight;
+    const int32_t columns = width / glyphWidth, rows = height / glyphHeight;
+    Pixmap surface(width, height);
+    Pixmap strip(glyphWidth * 50, glyphHeight);
+    for (auto _ : state) {
+        for (int32_t column = 0; column < columns; ++column)
+            for (int32_t row = 0; row < rows; ++row)
+                CopyRect(surface, column * glyphWidth, row * glyphHeight, glyphWidth, glyphHeight, strip,
+                         ((column + row) % 50) * glyphWidth, 0);
+        benchmark::ClobberMemory();
+    }
+    state.counters["cells"] = columns * rows;
+}
+
+void BM_PrepareStrips(benchmark::State& state) {
+    World world(5);
+    vGlimra engine(1920, 1080);
+    Pixmap surface(1, 1);
+    const vGlimraGraphProps& props = *GlobalGraphProps();
+    for (auto _ : state) {
+        Dictionary()->Clear();
+        PrepareCreatureClasses(surface, props.GlyphWidth, props.GlyphHeight);
+    }
+    state.counters["strips"] = Dictionary()->Count();
+}
+
+} // namespace
+
+BENCHMARK(BM_EngineTick)
+    ->ArgNames({"w", "h", "saturation"})
+    ->Args({1920, 1080, 5})
+    ->Args({1920, 1080, 100})
+    ->Args({3840, 2160, 5})
+    ->Args({3840, 2160, 100})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CopyEveryCell)->ArgNames({"w", "h"})->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PrepareStrips)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
