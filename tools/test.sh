@@ -42,6 +42,10 @@ run_windows() {
     folder=build-win64 arch=win64 loader=/usr/lib/wine/wine64
   fi
   bash tools/wine-env.sh "$folder" "$arch" "$loader" ctest --test-dir "$folder" --output-on-failure
+  # The real saver, started with its switches under Wine on a display of its own.
+  if [ -x tests/e2e/win32/run.sh ]; then
+    tests/e2e/win32/run.sh "$folder" "$arch" "$loader"
+  fi
 }
 
 run_fuzz() {
