@@ -463,13 +463,13 @@ TEST(FileSettingsStore, HostileFilesNeverCrashAndAreNeverWrittenHalfway) {
             EXPECT_EQ(ReadBytes(path), bytes);
     };
     for (size_t size = 0; size <= text.size(); ++size)
-        check(text.substr(0, size), size % 41 == 0);
+        check(text.substr(0, size), size % 97 == 0);
     for (size_t size = 0; size <= wide.size(); ++size)
-        check(wide.substr(0, size), size % 23 == 0);
+        check(wide.substr(0, size), size % 53 == 0);
 
     std::mt19937 random(7);
     const std::string alphabet = "\"\\=,:[]@-;()\r\n\t xdwordhex0123456789abcdefABCDEF\0\xFF";
-    for (int round = 0; round < 600; ++round) {
+    for (int round = 0; round < 400; ++round) {
         std::string bytes = round % 2 ? text : wide;
         const int edits = 1 + static_cast<int>(random() % 8);
         for (int edit = 0; edit < edits; ++edit) {
@@ -480,7 +480,7 @@ TEST(FileSettingsStore, HostileFilesNeverCrashAndAreNeverWrittenHalfway) {
             else
                 bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(at), c);
         }
-        check(bytes, round % 10 == 0);
+        check(bytes, round % 25 == 0);
     }
 
     // Enormous lines: a name of most of a megabyte, and a byte list continued over many lines.

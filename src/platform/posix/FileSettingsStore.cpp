@@ -341,6 +341,16 @@ bool ParseName(std::string_view text, size_t& pos, std::string& name) {
     return true;
 }
 
+// A line that could not be parsed reads as a value of no type that holds the line's text, without
+// the line breaks at its end: a line cut short may gain one when a line is added after it.
+void MarkSpoiled(Line& line) {
+    std::string_view text = line.Text;
+    while (!text.empty() && (IsBlank(text.back()) || text.back() == '\r' || text.back() == '\n'))
+        text.remove_suffix(1);
+    line.Type = GlimraValueType::None;
+    line.Data.assign(text.begin(), text.end());
+}
+
 struct PhysicalLine {
     std::string_view Text;
     std::string_view End;
@@ -419,6 +429,8 @@ std::optional<Document> ParseDocument(std::string_view raw) {
                 ParseData(document.Dialect, line, pos);
             }
         }
+        if (line.Kind == LineKind::Spoiled)
+            MarkSpoiled(line);
         document.Lines.push_back(std::move(line));
     }
     return document;
@@ -863,11 +875,6 @@ bool FileSettingsStore::QueryValue(GlimraStoreKey key, std::string_view name, Gl
     const Line* line = FindValue(*opened->second.Snapshot, opened->second.Path, name);
     if (!line)
         return false;
-    if (line->Kind == LineKind::Spoiled) {
-        type = GlimraValueType::None;
-        size = static_cast<uint32_t>(line->Text.size());
-        return true;
-    }
     type = line->Type;
     size = static_cast<uint32_t>(line->Data.size());
     return true;
@@ -881,14 +888,10 @@ bool FileSettingsStore::ReadValue(GlimraStoreKey key, std::string_view name, Gli
     const Line* line = FindValue(*opened->second.Snapshot, opened->second.Path, name);
     if (!line)
         return false;
-    // A line that could not be parsed reads as a value of no type holding the line's text.
-    const std::string_view data =
-        line->Kind == LineKind::Spoiled
-            ? std::string_view(line->Text)
-            : std::string_view(reinterpret_cast<const char*>(line->Data.data()), line->Data.size());
+    const std::span<const uint8_t> data = line->Data;
     const size_t count = std::min(buffer.size(), data.size());
     std::copy_n(data.begin(), count, buffer.begin());
-    type = line->Kind == LineKind::Spoiled ? GlimraValueType::None : line->Type;
+    type = line->Type;
     copied = static_cast<uint32_t>(count);
     return true;
 }
