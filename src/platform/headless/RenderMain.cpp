@@ -71,7 +71,9 @@ std::optional<std::string> ParseOptions(int argc, char** argv, Options& options)
         if (i + 1 >= argc)
             return "option '" + std::string(option) + "' needs a value";
         const std::string_view value = argv[++i];
-        const std::string quoted = "'" + std::string(value) + "'";
+        // Built by appending: GCC 12 warns falsely (-Wrestrict) on "'" + string + "'" when optimising.
+        std::string quoted(1, '\'');
+        quoted.append(value).push_back('\'');
         if (option == "--size") {
             if (!ParseSize(value, options.Width, options.Height))
                 return "--size takes WxH, each from 1 to 16384, not " + quoted;
