@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+// The Linux instance marker: an exclusive flock() on a per-user file. The kernel drops the lock
+// when the holder's descriptor closes, so a crashed or killed copy can never leave it held; the
+// file itself stays behind and means nothing.
+class GlimraLockFile {
+public:
+    enum class Result {
+        Acquired,
+        HeldElsewhere, // another open of the file holds the lock: a copy is running
+        Unavailable,   // the file cannot be opened or locked at all
+    };
+
+    GlimraLockFile() = default;
+    ~GlimraLockFile() { Release(); }
+    GlimraLockFile(const GlimraLockFile&) = delete;
+    GlimraLockFile& operator=(const GlimraLockFile&) = delete;
+
+    Result Acquire(const std::string& path);
+    void Release();
+    bool IsHeld() const { return m_fd >= 0; }
+
+    // $XDG_RUNTIME_DIR/glimracode.lock when that is an absolute path, else /tmp/glimracode-UID.lock.
+    static std::string DefaultPath();
+
+private:
+    int m_fd = -1;
+};

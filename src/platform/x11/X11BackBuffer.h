@@ -1,0 +1,54 @@
+#pragma once
+
+#include "platform/x11/X11Headers.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "raster/Pixmap.h"
+
+// The engine's drawing surface kept in client memory and copied to a window on request.
+//
+// When the server offers MIT-SHM the pixels live in a shared-memory segment that the server reads
+// directly, so presenting a tick costs no copy through the socket; otherwise they live in an
+// ordinary XImage sent with XPutImage. Either way the Pixmap wraps that memory, so the engine draws
+// straight into what gets presented.
+//
+// Only 24-bit TrueColor visuals in the server's little-endian 32-bit layout are supported: that is
+// the surface's own pixel layout, so presenting stays a plain copy. Create answers nil for any other.
+class X11BackBuffer {
+public:
+    static std::unique_ptr<X11BackBuffer> Create(Display* display, Drawable window, Visual* visual, int depth,
+                                                 int32_t width, int32_t height, bool allowSharedMemory = true);
+    ~X11BackBuffer();
+    X11BackBuffer(const X11BackBuffer&) = delete;
+    X11BackBuffer& operator=(const X11BackBuffer&) = delete;
+
+    // Damage tracking is on from the start.
+    Pixmap& Surface() { return m_surface; }
+    bool UsesSharedMemory() const { return m_shared; }
+
+    // Copies every rectangle the surface noted as changed to the window, then forgets them.
+    void PresentDamage();
+    // Copies a rectangle of the surface to the same place in the window, as an Expose asks.
+    void Repaint(int32_t x, int32_t y, int32_t width, int32_t height);
+
+private:
+    X11BackBuffer(Display* display, Drawable window);
+    bool AttachSharedImage(Visual* visual, int depth, int32_t width, int32_t height);
+    bool CreatePlainImage(Visual* visual, int depth, int32_t width, int32_t height);
+    void Put(const PixRect& rect);
+
+    Display* m_display;
+    Drawable m_window;
+    GC m_gc = nullptr;
+    XImage* m_image = nullptr;
+    XShmSegmentInfo m_segment{};
+    bool m_shared = false;
+    std::vector<uint32_t> m_plainPixels;
+    Pixmap m_surface;
+};
+
+// True when a visual holds pixels as 0x00RRGGBB, the surface's layout.
+bool IsSurfaceVisual(const Visual* visual, int depth);
