@@ -1,0 +1,31 @@
+#pragma once
+
+#include <windows.h>
+
+#include "shell/GlimraCode.h"
+
+// The entry point's platform on Windows: the named semaphore that marks a running copy, the saver
+// window's message loop, and the password change of the Windows 95/98 family.
+class SaverProgram final : public GlimraProgramHost {
+public:
+    static constexpr const char* SemaphoreName = "Glimra Screen Saver Semaphore";
+
+    explicit SaverProgram(HINSTANCE instance) : m_instance(instance) {}
+    ~SaverProgram() override;
+    SaverProgram(const SaverProgram&) = delete;
+    SaverProgram& operator=(const SaverProgram&) = delete;
+
+    std::string ExecutableDirectory() override;
+    bool AcquireInstanceMarker() override;
+    void ReleaseInstanceMarker() override;
+    void RunSaver() override;
+    // The settings dialog is not built yet: the settings mode ends at once, as the preview does.
+    void RunSettings() override;
+    // "PwdChangePasswordA" of the system's MPR.DLL, for the screen saver's password, with no owner
+    // window. Systems of the NT family have no such function and nothing happens.
+    void ChangePassword() override;
+
+private:
+    HINSTANCE m_instance = nullptr;
+    HANDLE m_marker = nullptr;
+};
