@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs the real GlimraCode.scr under Wine on a private X server and drives it as a user would.
+#   tests/e2e/win32/run.sh BUILD_FOLDER win32|win64 LOADER
+# The build folder must hold the saver and the tests' PASSWORD.CPL (the host tests build it).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../../.." && pwd)
+[ $# -eq 3 ] || { echo "usage: $0 BUILD_FOLDER win32|win64 LOADER" >&2; exit 2; }
+folder=$(cd "$1" && pwd)
+cd "$top"
+exec bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/driver.sh" "$folder"
