@@ -89,6 +89,16 @@ protected:
     }
     std::string Out(const std::string& name) { return "'" + (home / name).string() + "'"; }
 
+    // 300 ticks of the default animation at 1280x720 into home/frames; the grid the renderer reports.
+    void RenderDefault(const std::string& options, int& columns, int& rows) {
+        const RenderRun run = Render("--size 1280x720 --ticks 300 " + options + " --out " + Out("frames"), home);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        std::smatch grid;
+        ASSERT_TRUE(std::regex_search(run.out, grid, std::regex("(\\d+)x(\\d+) cells of (\\d+)x(\\d+)"))) << run.out;
+        columns = std::stoi(grid[1]);
+        rows = std::stoi(grid[2]);
+    }
+
     fs::path home;
 };
 
@@ -164,11 +174,8 @@ TEST_F(Renderer, ASettingsFileIsReadAndNeverWritten) {
 
 // The default animation as the README promises it: 300 ticks at 1280x720.
 TEST_F(Renderer, TheDefaultAnimationShowsFadingGreenTracksAndSweptColumns) {
-    const RenderRun run = Render("--size 1280x720 --ticks 300 --every 50 --seed 2026 --out " + Out("frames"), home);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::smatch grid;
-    ASSERT_TRUE(std::regex_search(run.out, grid, std::regex("(\\d+)x(\\d+) cells of (\\d+)x(\\d+)"))) << run.out;
-    const int columns = std::stoi(grid[1]), rows = std::stoi(grid[2]);
+    int columns = 0, rows = 0;
+    ASSERT_NO_FATAL_FAILURE(RenderDefault("--every 50 --seed 2026", columns, rows));
     ASSERT_GT(columns, 50);
     ASSERT_GT(rows, 20);
 
@@ -217,11 +224,8 @@ TEST_F(Renderer, TheDefaultAnimationShowsFadingGreenTracksAndSweptColumns) {
 }
 
 TEST_F(Renderer, ConsecutiveFramesDifferOnlyInsideWholeCells) {
-    const RenderRun run = Render("--size 1280x720 --ticks 300 --every 299 --seed 11 --out " + Out("frames"), home);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    std::smatch grid;
-    ASSERT_TRUE(std::regex_search(run.out, grid, std::regex("(\\d+)x(\\d+) cells of (\\d+)x(\\d+)"))) << run.out;
-    const int columns = std::stoi(grid[1]), rows = std::stoi(grid[2]);
+    int columns = 0, rows = 0;
+    ASSERT_NO_FATAL_FAILURE(RenderDefault("--every 299 --seed 11", columns, rows));
     const Pixmap a = ReadPng(home / "frames" / "frame-000299.png");
     const Pixmap b = ReadPng(home / "frames" / "frame-000300.png");
     ASSERT_FALSE(a.IsEmpty());
