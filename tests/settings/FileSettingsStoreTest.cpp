@@ -227,8 +227,6 @@ TEST(FileSettingsStore, ANewFileIsARegedit4ExportOfTheKeyMadeInMissingFolders) {
     const std::string expected =
         "REGEDIT4\r\n\r\n" + std::string(OurKey) + "\r\n" + OurLines(UnusualSettings()) + "\r\n";
     EXPECT_EQ(ReadBytes(path), expected);
-    EXPECT_EQ(ReadBytes(path).substr(0, 60), expected.substr(0, 60));
-    EXPECT_NE(ReadBytes(path).find("\"Creature Start Color\"=dword:00112233\r\n"), std::string::npos);
     struct stat status {};
     ASSERT_EQ(stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 077, 0u) << "settings are the user's own";
