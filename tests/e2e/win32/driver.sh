@@ -11,6 +11,9 @@ failures=0
 saver_pid=
 saver_window=
 
+for tool in xdotool xwininfo import; do
+    command -v "$tool" >/dev/null || { echo "e2e: needs $tool (xdotool, x11-utils, imagemagick)" >&2; exit 1; }
+done
 for file in "$scr" "$cpl"; do
     [ -f "$file" ] || { echo "e2e: missing $file (build first)" >&2; exit 1; }
 done
