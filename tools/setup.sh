@@ -15,7 +15,7 @@ if [ "${1:-all}" = all ]; then
     clang libclang-rt-14-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
-    xvfb xauth xdotool x11-utils
+    xvfb xauth xdotool x11-utils imagemagick
     python3 python3-fonttools
   )
 fi
