@@ -77,7 +77,7 @@ void GlimraOptions::LoadControls(bool reload) {
         case GlimraSettingControl::FontChooser:
             // Face and size are one step of the order; the second of the two names adds nothing.
             if (setting.IsText())
-                ChooseFont(m_settings.FontName, m_settings.FontSize);
+                FontChosen(m_settings.FontName, m_settings.FontSize);
             break;
         }
     }
@@ -115,7 +115,7 @@ void GlimraOptions::SetColour(const GlimraSettingInfo& setting, uint32_t colour)
     m_view.ShowColour(setting, colour);
 }
 
-void GlimraOptions::ChooseFont(std::string_view face, int32_t points) {
+void GlimraOptions::FontChosen(std::string_view face, int32_t points) {
     m_fontFace = face;
     m_fontSize = points;
     m_view.ShowFont(m_fontFace, m_fontSize);

@@ -98,7 +98,7 @@ public:
     void SetColour(const GlimraSettingInfo& setting, uint32_t colour);
     // What the font chooser confirmed. Only face and size are kept: a style, colour or script chosen
     // with them has no place to go.
-    void ChooseFont(std::string_view face, int32_t points);
+    void FontChosen(std::string_view face, int32_t points);
 
     [[nodiscard]] int32_t Position(const GlimraSettingInfo& setting) const;
     [[nodiscard]] bool Checked(const GlimraSettingInfo& setting) const;

@@ -177,7 +177,7 @@ TEST_F(GlimraOptionsTest, ColoursKeepAllTheirBitsAndTheFontItsFaceAndSize) {
     m_options.LoadControls(true);
     m_options.SetColour(Row("Static Mid Color"), 0x00123456);
     EXPECT_EQ(m_view.Shown["Static Mid Color"], std::to_string(0x00123456));
-    m_options.ChooseFont("Courier New", 22);
+    m_options.FontChosen("Courier New", 22);
     EXPECT_EQ(m_view.Shown["font"], "Courier New 22");
     m_options.SetChecked(Row("Vertical"), true);
     m_options.StoreControls();
