@@ -1,0 +1,109 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "settings/GlimraOptions.h"
+
+// The settings dialog drawn with GTK 3. The widgets only show values and forward the user's edits;
+// GlimraOptions decides what each control holds and what OK saves. The caller has initialised GTK
+// and installed the settings store; the constructor reads that store, as the dialog does nowhere
+// else, and shows the window.
+//
+// OK saves and closes; Cancel, Escape and the window's close button close without saving. A save
+// that fails leaves the dialog open behind a modal error box that names the refused value.
+class GtkOptionsDialog final : public GlimraOptionsView {
+public:
+    GtkOptionsDialog();
+    ~GtkOptionsDialog() override;
+    GtkOptionsDialog(const GtkOptionsDialog&) = delete;
+    GtkOptionsDialog& operator=(const GtkOptionsDialog&) = delete;
+
+    // Runs GTK's main loop until the dialog has closed.
+    void Run();
+    [[nodiscard]] bool Closed() const { return m_closed; }
+    [[nodiscard]] const GlimraOptions& Options() const { return m_options; }
+
+    // The widgets, for the tests that drive the dialog as a user would.
+    [[nodiscard]] GtkWindow* Window() const { return GTK_WINDOW(m_window); }
+    [[nodiscard]] GtkNotebook* Pages() const { return GTK_NOTEBOOK(m_pages); }
+    [[nodiscard]] GtkSpinButton* SpinButton(const GlimraSettingInfo& setting) const;
+    [[nodiscard]] GtkToggleButton* CheckBox(const GlimraSettingInfo& setting) const;
+    [[nodiscard]] GtkColorChooser* ColourPanel(const GlimraSettingInfo& setting) const;
+    // The one-character sample beside "Start Char" or "End Char".
+    [[nodiscard]] GtkLabel* CharacterSample(const GlimraSettingInfo& setting) const;
+    [[nodiscard]] GtkLabel* FontSample() const { return GTK_LABEL(m_fontSample); }
+    [[nodiscard]] GtkEntry* FaceBox() const { return GTK_ENTRY(m_faceBox); }
+    [[nodiscard]] GtkButton* OkButton() const { return GTK_BUTTON(m_okButton); }
+    [[nodiscard]] GtkButton* CancelButton() const { return GTK_BUTTON(m_cancelButton); }
+    [[nodiscard]] GtkButton* DefaultsButton() const { return GTK_BUTTON(m_defaultsButton); }
+    [[nodiscard]] GtkButton* ChangeFontButton() const { return GTK_BUTTON(m_changeFontButton); }
+
+    // The font chooser offers only faces that scale to any size, as the saver draws at any size.
+    [[nodiscard]] static bool IsScalable(const PangoFontFace* face);
+    // The text that shows byte code of a character sample in face: U+F000 + code for a face with a
+    // symbol cmap (the glyphs of our bundled font sit there), otherwise the Windows-1252 character of
+    // that byte. Empty for code 0 or a byte that code page leaves undefined.
+    [[nodiscard]] static std::string SampleCharacter(PangoContext* context, const std::string& face, uint8_t code);
+
+    void ShowPosition(const GlimraSettingInfo& setting, int32_t position) override;
+    void ShowChecked(const GlimraSettingInfo& setting, bool checked) override;
+    void ShowColour(const GlimraSettingInfo& setting, uint32_t colour) override;
+    void ShowFont(const std::string& face, int32_t points) override;
+    void ShowSample(const GlimraSettingInfo& setting, const std::string& text) override;
+
+private:
+    // What a signal handler needs to know of the control that called it.
+    struct Binding {
+        GtkOptionsDialog* Dialog = nullptr;
+        const GlimraSettingInfo* Setting = nullptr;
+    };
+
+    GtkWidget* BuildGeneralPage();
+    GtkWidget* BuildCreaturePage();
+    GtkWidget* BuildStaticPage();
+    GtkWidget* NumberField(GtkGrid* grid, int row, const char* label, std::string_view setting);
+    GtkWidget* ColourPanel(GtkGrid* grid, int row, const char* label, std::string_view setting);
+    GtkWidget* CharacterSample(std::string_view setting);
+    Binding* Bind(std::string_view setting);
+    void RedrawSamples();
+
+    void Ok();
+    void Cancel();
+    void ChangeFont();
+    void ShowError(const std::string& message);
+
+    static void OnSpinChanged(GtkEditable* editable, Binding* binding);
+    static void OnToggled(GtkToggleButton* button, Binding* binding);
+    static void OnColourSet(GtkColorButton* button, Binding* binding);
+    static gboolean OnKeyPress(GtkWidget* window, GdkEventKey* event, GtkOptionsDialog* dialog);
+    static gboolean OnDelete(GtkWidget* window, GdkEvent* event, GtkOptionsDialog* dialog);
+    static void OnFontResponse(GtkDialog* chooser, gint response, GtkOptionsDialog* dialog);
+
+    GlimraOptions m_options{*this};
+    std::array<Binding, GlimraSettingsTable.size()> m_bindings{};
+    // By row of GlimraSettingsTable: the control of each setting that has one.
+    std::array<GtkWidget*, GlimraSettingsTable.size()> m_controls{};
+    // The sample labels of the character pairs, by row, and the one byte each shows.
+    std::array<GtkWidget*, GlimraSettingsTable.size()> m_samples{};
+    std::array<std::string, GlimraSettingsTable.size()> m_sampleBytes{};
+    std::string m_face;
+    int32_t m_points = 0;
+
+    GtkWidget* m_window = nullptr;
+    GtkWidget* m_pages = nullptr;
+    GtkWidget* m_faceBox = nullptr;
+    GtkWidget* m_fontSample = nullptr;
+    GtkWidget* m_okButton = nullptr;
+    GtkWidget* m_cancelButton = nullptr;
+    GtkWidget* m_defaultsButton = nullptr;
+    GtkWidget* m_changeFontButton = nullptr;
+    bool m_closed = false;
+    bool m_running = false;
+    // Set while the dialog itself writes a spin button's text, so that GTK's echo of it is not
+    // taken for a fresh edit that needs syncing back.
+    bool m_showing = false;
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+// Settings mode on Linux: the GTK dialog over the installed settings store, on $DISPLAY. Returns
+// once the dialog has closed, true; false at once, showing nothing, when GTK cannot open the
+// display, so that the caller can fall back to a text-only answer.
+[[nodiscard]] bool RunGtkSettingsDialog();

@@ -1,0 +1,344 @@
+// The GTK settings dialog driven in-process on a private Xvfb, against a settings file in a temporary
+// folder: widgets are set and buttons pressed as a user would, then the file is read back.
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/gtk/GtkOptionsDialog.h"
+#include "platform/host/XvfbServer.h"
+#include "platform/posix/ExecutableDirectory.h"
+#include "platform/posix/FileSettingsStore.h"
+#include "platform/posix/FreeTypeRasteriser.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const GlimraSettingInfo& Setting(std::string_view name) { return *FindSetting(name); }
+
+std::string Utf8(gunichar character) {
+    char text[8] = {};
+    g_unichar_to_utf8(character, text);
+    return text;
+}
+
+// GTK opens one display per process, so the server and the registered face live as long as it.
+class GtkEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        m_server = std::make_unique<XvfbServer>(800, 600);
+        ASSERT_FALSE(m_server->DisplayName().empty()) << "Xvfb did not start";
+        setenv("DISPLAY", m_server->DisplayName().c_str(), 1);
+        // The saver's start-up registers the bundled face this way before GTK makes its font map.
+        ASSERT_TRUE(m_rasteriser.RegisterFontFile(ExecutableDirectory() + "GlimraCode.TTF", ""));
+        ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    }
+    void TearDown() override { m_server.reset(); }
+
+private:
+    std::unique_ptr<XvfbServer> m_server;
+    FreeTypeRasteriser m_rasteriser;
+};
+
+[[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new GtkEnvironment);
+
+class GtkOptionsDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder = fs::temp_directory_path() /
+                   ("glimra-gtk-" + std::to_string(getpid()) + "-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+        m_path = (m_folder / "settings.reg").string();
+    }
+
+    void TearDown() override {
+        m_dialog.reset();
+        Pump();
+        InstallSettingsStore(nullptr);
+        fs::remove_all(m_folder);
+    }
+
+    void WriteSettings(const std::string& values) {
+        std::ofstream(m_path, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n"
+                                                << values;
+    }
+
+    // A whole file as the stores write it, so that reading does not stop at a missing value.
+    void SaveSettings(const std::vector<std::pair<std::string_view, uint32_t>>& values) {
+        vGlimraSettings settings;
+        for (const auto& [name, value] : values)
+            settings.SetNumber(Setting(name), value);
+        FileSettingsStore writer(m_path);
+        settings.Save(writer);
+    }
+
+    std::string ReadSettings() const {
+        std::ifstream in(m_path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    void Open(FileSettingsStore::Access access = FileSettingsStore::Access::ReadWrite) {
+        m_store = std::make_unique<FileSettingsStore>(m_path, access);
+        InstallSettingsStore(m_store.get());
+        m_dialog = std::make_unique<GtkOptionsDialog>();
+        Pump();
+    }
+
+    static void Pump() {
+        while (gtk_events_pending())
+            gtk_main_iteration_do(FALSE);
+    }
+
+    void Type(std::string_view name, const char* text) {
+        gtk_entry_set_text(GTK_ENTRY(m_dialog->SpinButton(Setting(name))), text);
+        Pump();
+    }
+
+    std::string Shown(std::string_view name) const {
+        return gtk_entry_get_text(GTK_ENTRY(m_dialog->SpinButton(Setting(name))));
+    }
+
+    void Press(GtkButton* button) {
+        gtk_button_clicked(button);
+        Pump();
+    }
+
+    // The first top-level window of a type other than the dialog's own, or nil.
+    template <typename Check> GtkWindow* FindToplevel(Check check) {
+        GList* windows = gtk_window_list_toplevels();
+        GtkWindow* found = nullptr;
+        for (GList* item = windows; item != nullptr && found == nullptr; item = item->next)
+            if (check(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data)))
+                found = GTK_WINDOW(item->data);
+        g_list_free(windows);
+        return found;
+    }
+
+    fs::path m_folder;
+    std::string m_path;
+    std::unique_ptr<FileSettingsStore> m_store;
+    std::unique_ptr<GtkOptionsDialog> m_dialog;
+};
+
+TEST_F(GtkOptionsDialogTest, OpensAsTheDialogWithItsPagesInOrder) {
+    Open();
+    EXPECT_STREQ(gtk_window_get_title(m_dialog->Window()), "vGlimra Screen Saver");
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(m_dialog->Window())));
+    const char* expected[] = {"General Settings", "Creature", "Sweeper", "Static", "About"};
+    ASSERT_EQ(gtk_notebook_get_n_pages(m_dialog->Pages()), 5);
+    for (int page = 0; page < 5; ++page)
+        EXPECT_STREQ(gtk_notebook_get_tab_label_text(m_dialog->Pages(), gtk_notebook_get_nth_page(m_dialog->Pages(), page)),
+                     expected[page]);
+    EXPECT_EQ(gtk_notebook_get_current_page(m_dialog->Pages()), 0);
+    EXPECT_EQ(gtk_window_get_default_widget(m_dialog->Window()), GTK_WIDGET(m_dialog->OkButton()));
+    GtkSpinButton* delay = m_dialog->SpinButton(Setting("Delay"));
+    EXPECT_FALSE(gtk_spin_button_get_wrap(delay));
+    EXPECT_TRUE(gtk_spin_button_get_numeric(delay));
+    double step = 0;
+    gtk_spin_button_get_increments(delay, &step, nullptr);
+    EXPECT_EQ(step, 1.0);
+}
+
+TEST_F(GtkOptionsDialogTest, StoredValuesOutOfRangeAreShownAndSavedLimited) {
+    SaveSettings({{"Delay", 6000}, {"Creature", static_cast<uint32_t>(-5)}, {"Volatility", 70000}});
+    Open();
+    EXPECT_EQ(Shown("Delay"), "5000");
+    EXPECT_EQ(Shown("Creature"), "0");
+    // 70000 keeps only its low 16 bits, 4464, which is then limited to the pair's 100.
+    EXPECT_EQ(Shown("Volatility"), "100");
+    Press(m_dialog->OkButton());
+    EXPECT_TRUE(m_dialog->Closed());
+    const std::string file = ReadSettings();
+    EXPECT_NE(file.find("\"Delay\"=dword:00001388"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"Creature\"=dword:00000000"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"Volatility\"=dword:00000064"), std::string::npos) << file;
+}
+
+TEST_F(GtkOptionsDialogTest, TextOutsideTheRangeKeepsTheLastValidPositionAndSample) {
+    Open();
+    GtkLabel* sample = m_dialog->CharacterSample(Setting("Start Char"));
+    Type("Start Char", "200");
+    EXPECT_STREQ(gtk_label_get_text(sample), Utf8(0xF0C8).c_str());
+    Type("Start Char", "300");
+    EXPECT_EQ(Shown("Start Char"), "300") << "the typed text was rewritten";
+    EXPECT_STREQ(gtk_label_get_text(sample), Utf8(0xF0C8).c_str());
+    EXPECT_EQ(m_dialog->Options().Position(Setting("Start Char")), 200);
+    Type("End Char", "-");
+    // Leaving the field puts its last valid position back into it, not the nearest bound.
+    gtk_spin_button_update(m_dialog->SpinButton(Setting("Start Char")));
+    Pump();
+    EXPECT_EQ(Shown("Start Char"), "200");
+    Type("Start Char", "0");
+    EXPECT_STREQ(gtk_label_get_text(sample), "");
+    Type("Start Char", "300");
+    Press(m_dialog->OkButton());
+    const std::string file = ReadSettings();
+    EXPECT_NE(file.find("\"Start Char\"=dword:00000000"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"End Char\"=dword:000000ed"), std::string::npos) << file;
+}
+
+TEST_F(GtkOptionsDialogTest, DefaultsThenCancelOrCloseLeavesTheFileAsItWas) {
+    WriteSettings("; kept by hand\r\n\"Delay\"=dword:000000fa\r\n\"Font Name\"=\"Courier\"\r\n");
+    const std::string before = ReadSettings();
+    Open();
+    EXPECT_EQ(Shown("Delay"), "250");
+    Type("Saturation", "77");
+    Press(m_dialog->DefaultsButton());
+    EXPECT_EQ(Shown("Delay"), "100");
+    EXPECT_EQ(Shown("Saturation"), "5");
+    EXPECT_STREQ(gtk_entry_get_text(m_dialog->FaceBox()), "Japanese Generic1");
+    Press(m_dialog->CancelButton());
+    EXPECT_TRUE(m_dialog->Closed());
+    EXPECT_EQ(ReadSettings(), before);
+
+    m_dialog.reset();
+    Open();
+    Press(m_dialog->DefaultsButton());
+    gtk_window_close(m_dialog->Window());
+    Pump();
+    EXPECT_TRUE(m_dialog->Closed());
+    EXPECT_EQ(ReadSettings(), before);
+}
+
+TEST_F(GtkOptionsDialogTest, DefaultsThenOkWritesAllTheDefaultsWithTheirTypes) {
+    SaveSettings({{"Delay", 250}, {"Vertical", 1}, {"Font Size", 48}, {"Static Mid Color", 0x123456}});
+    Open();
+    EXPECT_TRUE(gtk_toggle_button_get_active(m_dialog->CheckBox(Setting("Vertical"))));
+    Press(m_dialog->DefaultsButton());
+    EXPECT_FALSE(gtk_toggle_button_get_active(m_dialog->CheckBox(Setting("Vertical"))));
+    Press(m_dialog->OkButton());
+    ASSERT_TRUE(m_dialog->Closed());
+
+    FileSettingsStore reader(m_path, FileSettingsStore::Access::ReadOnly);
+    vGlimraSettings saved;
+    saved.Delay = 1;
+    saved.Load(reader);
+    EXPECT_EQ(saved, vGlimraSettings());
+    GlimraStoreKey key{};
+    ASSERT_TRUE(reader.OpenKey(SettingsKeyPath, key));
+    for (const GlimraSettingInfo& setting : GlimraSettingsTable) {
+        GlimraValueType type{};
+        uint32_t size = 0;
+        ASSERT_TRUE(reader.QueryValue(key, setting.Name, type, size)) << setting.Name;
+        EXPECT_EQ(type, setting.Type) << setting.Name;
+    }
+    reader.CloseKey(key);
+}
+
+TEST_F(GtkOptionsDialogTest, ChecksAndColoursReachTheFileInWindowsByteOrder) {
+    Open();
+    GtkColorChooser* panel = m_dialog->ColourPanel(Setting("Creature Start Color"));
+    GdkRGBA shown{};
+    gtk_color_chooser_get_rgba(panel, &shown);
+    EXPECT_DOUBLE_EQ(shown.red, 0.0);
+    EXPECT_DOUBLE_EQ(shown.green, 1.0);
+    EXPECT_DOUBLE_EQ(shown.blue, 0xC6 / 255.0);
+    // What the chooser hands back when the user confirms a colour.
+    const GdkRGBA chosen{0x11 / 255.0, 0x22 / 255.0, 0x33 / 255.0, 1.0};
+    gtk_color_chooser_set_rgba(panel, &chosen);
+    g_signal_emit_by_name(panel, "color-set");
+    gtk_toggle_button_set_active(m_dialog->CheckBox(Setting("Vertical")), TRUE);
+    gtk_toggle_button_set_active(m_dialog->CheckBox(Setting("Horizontal")), FALSE);
+    Press(m_dialog->OkButton());
+    const std::string file = ReadSettings();
+    EXPECT_NE(file.find("\"Creature Start Color\"=dword:00332211"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"Vertical\"=dword:00000001"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"Horizontal\"=dword:00000000"), std::string::npos) << file;
+}
+
+TEST_F(GtkOptionsDialogTest, SamplesDrawTheBundledFacesGlyphsFromItsSymbolCodes) {
+    Open();
+    GtkLabel* sample = m_dialog->CharacterSample(Setting("Start Char"));
+    EXPECT_STREQ(gtk_label_get_text(sample), Utf8(0xF0C1).c_str());
+    EXPECT_STREQ(gtk_label_get_text(m_dialog->CharacterSample(Setting("End Char"))), Utf8(0xF0ED).c_str());
+    PangoLayout* layout = gtk_label_get_layout(sample);
+    EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0);
+    PangoLayoutRun* run = pango_layout_get_line_readonly(layout, 0)->runs != nullptr
+                              ? static_cast<PangoLayoutRun*>(pango_layout_get_line_readonly(layout, 0)->runs->data)
+                              : nullptr;
+    ASSERT_NE(run, nullptr);
+    PangoFontDescription* used = pango_font_describe(run->item->analysis.font);
+    EXPECT_STREQ(pango_font_description_get_family(used), "Japanese Generic1") << "the bundled face is not registered";
+    EXPECT_NEAR(pango_font_description_get_size(used), 10 * PANGO_SCALE, PANGO_SCALE / 10);
+    EXPECT_EQ(pango_font_description_get_weight(used), PANGO_WEIGHT_BOLD);
+    pango_font_description_free(used);
+
+    // A face without a symbol cmap shows the Windows-1252 character of the byte.
+    PangoContext* context = gtk_widget_get_pango_context(GTK_WIDGET(sample));
+    EXPECT_EQ(GtkOptionsDialog::SampleCharacter(context, "DejaVu Sans", 0x41), "A");
+    EXPECT_EQ(GtkOptionsDialog::SampleCharacter(context, "DejaVu Sans", 0x80), Utf8(0x20AC));
+    EXPECT_EQ(GtkOptionsDialog::SampleCharacter(context, "DejaVu Sans", 0xC1), Utf8(0xC1));
+    EXPECT_EQ(GtkOptionsDialog::SampleCharacter(context, "Japanese Generic1", 0x41), Utf8(0xF041));
+}
+
+TEST_F(GtkOptionsDialogTest, TheFontChooserOffersScalableFacesAndKeepsOnlyFaceAndSize) {
+    Open();
+    Press(m_dialog->ChangeFontButton());
+    GtkWindow* chooser = FindToplevel([](gpointer window) { return GTK_IS_FONT_CHOOSER_DIALOG(window); });
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(gtk_window_get_modal(chooser));
+    char* offered = gtk_font_chooser_get_font(GTK_FONT_CHOOSER(chooser));
+    EXPECT_EQ(std::string(offered).find("Japanese Generic1"), 0u) << offered;
+    g_free(offered);
+    gtk_font_chooser_set_font(GTK_FONT_CHOOSER(chooser), "DejaVu Sans Bold Oblique 14");
+    gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_OK);
+    Pump();
+    EXPECT_STREQ(gtk_entry_get_text(m_dialog->FaceBox()), "DejaVu Sans");
+    // The samples keep their codes and redraw them in the new face.
+    EXPECT_STREQ(gtk_label_get_text(m_dialog->CharacterSample(Setting("Start Char"))), Utf8(0xC1).c_str());
+    Press(m_dialog->OkButton());
+    const std::string file = ReadSettings();
+    EXPECT_NE(file.find("\"Font Name\"=\"DejaVu Sans\""), std::string::npos) << file;
+    EXPECT_NE(file.find("\"Font Size\"=dword:0000000e"), std::string::npos) << file;
+
+    PangoFontFamily** families = nullptr;
+    int count = 0;
+    pango_context_list_families(gtk_widget_get_pango_context(GTK_WIDGET(m_dialog->Window())), &families, &count);
+    bool found = false;
+    for (int i = 0; i < count; ++i) {
+        if (std::string_view(pango_font_family_get_name(families[i])) != "Japanese Generic1")
+            continue;
+        found = true;
+        PangoFontFace** faces = nullptr;
+        int faceCount = 0;
+        pango_font_family_list_faces(families[i], &faces, &faceCount);
+        for (int face = 0; face < faceCount; ++face)
+            EXPECT_TRUE(GtkOptionsDialog::IsScalable(faces[face]));
+        g_free(faces);
+    }
+    g_free(families);
+    EXPECT_TRUE(found);
+}
+
+TEST_F(GtkOptionsDialogTest, AFailingSaveShowsItsMessageAndTheDialogStaysOpen) {
+    Open(FileSettingsStore::Access::ReadOnly);
+    Press(m_dialog->OkButton());
+    EXPECT_FALSE(m_dialog->Closed());
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(m_dialog->Window())));
+    GtkWindow* box = FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); });
+    ASSERT_NE(box, nullptr);
+    EXPECT_STREQ(gtk_window_get_title(box), "Glimra Code Screen Saver");
+    gchar* text = nullptr;
+    GtkMessageType type{};
+    g_object_get(box, "text", &text, "message-type", &type, nullptr);
+    EXPECT_STREQ(text, "Failed to set data for 'Delay'");
+    EXPECT_EQ(type, GTK_MESSAGE_ERROR);
+    g_free(text);
+    gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    Pump();
+    EXPECT_EQ(FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); }), nullptr);
+    EXPECT_FALSE(fs::exists(m_path));
+}
+
+} // namespace
