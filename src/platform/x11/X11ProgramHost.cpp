@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/gtk/GtkSettingsDialog.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/x11/SettingsReport.h"
@@ -33,7 +34,10 @@ void X11ProgramHost::RunSaver() {
 }
 
 void X11ProgramHost::RunSettings() {
-    // Read-only: showing the settings must not create the file or its folder.
+    if (RunGtkSettingsDialog())
+        return;
+    // Without a display the settings are still shown, as text. Read-only: showing the settings must
+    // not create the file or its folder.
     const std::string path = FileSettingsStore::DefaultPath();
     FileSettingsStore store(path, FileSettingsStore::Access::ReadOnly);
     vGlimraSettings settings;

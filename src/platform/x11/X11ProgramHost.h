@@ -5,7 +5,8 @@
 #include "shell/GlimraCode.h"
 
 // The Windows switches on Linux: the saver runs in an X11SaverWindow on $DISPLAY, the settings mode
-// reports the settings file, and the password change, a Windows 95/98 service, does nothing.
+// shows the GTK dialog (without a display, it reports the settings file), and the password change, a
+// Windows 95/98 service, does nothing.
 class X11ProgramHost final : public GlimraProgramHost {
 public:
     explicit X11ProgramHost(X11StopSignals& signals, std::string lockPath = GlimraLockFile::DefaultPath());
