@@ -94,6 +94,30 @@ std::string WithCarriageReturns(std::string_view text) {
     return result;
 }
 
+// How much wider and taller the client area is than the template's own extent in the dialog's
+// font, in 1/1000, so that the pages keep their proportions with a font wider or narrower than
+// MS Sans Serif.
+struct PageScale {
+    HWND Dialog;
+    int X;
+    int Y;
+};
+
+BOOL CALLBACK ScaleIfOnPage(HWND child, LPARAM scaleAddress) {
+    const int id = GetDlgCtrlID(child);
+    if (id < IDC_PAGEFIRST)
+        return TRUE;
+    const auto& scale = *reinterpret_cast<const PageScale*>(scaleAddress);
+    RECT bounds{};
+    if (!GetWindowRect(child, &bounds))
+        return TRUE;
+    MapWindowPoints(nullptr, scale.Dialog, reinterpret_cast<POINT*>(&bounds), 2);
+    MoveWindow(child, MulDiv(bounds.left, scale.X, 1000), MulDiv(bounds.top, scale.Y, 1000),
+               MulDiv(bounds.right - bounds.left, scale.X, 1000),
+               MulDiv(bounds.bottom - bounds.top, scale.Y, 1000), FALSE);
+    return TRUE;
+}
+
 BOOL CALLBACK ShowIfOnPage(HWND child, LPARAM page) {
     const int id = GetDlgCtrlID(child);
     if (id < IDC_PAGEFIRST || id >= IDC_PAGEFIRST + IDC_PAGESPAN * static_cast<int>(PageNames.size()))
@@ -196,6 +220,16 @@ INT_PTR TGlimraOpts::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
+    case WM_CTLCOLORSTATIC: {
+        // Labels let the page show through, which a themed tab control paints lighter than the
+        // dialog; the sunken panels keep their own background under changing text.
+        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id == IDC_FONTPANEL || id == IDC_STARTCHARSAMPLE || id == IDC_ENDCHARSAMPLE ||
+            id == IDC_FONTNAMEEDIT)
+            return FALSE;
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+    }
     case WM_CLOSE:
         cancelbuttonClick();
         return TRUE;
@@ -402,6 +436,12 @@ void TGlimraOpts::PlaceFrame() {
     const int dpi = PixelsPerInch();
     const int width = MulDiv(ClientWidth, dpi, 96);
     const int height = MulDiv(ClientHeight, dpi, 96);
+    RECT templateClient{};
+    if (!GetClientRect(m_window, &templateClient) || templateClient.right <= 0 || templateClient.bottom <= 0)
+        return;
+    PageScale scale{m_window, MulDiv(width, 1000, templateClient.right),
+                    MulDiv(height, 1000, templateClient.bottom)};
+    EnumChildWindows(m_window, ScaleIfOnPage, reinterpret_cast<LPARAM>(&scale));
     RECT frame{0, 0, width, height};
     const auto style = static_cast<DWORD>(GetWindowLongPtrA(m_window, GWL_STYLE));
     const auto extendedStyle = static_cast<DWORD>(GetWindowLongPtrA(m_window, GWL_EXSTYLE));
