@@ -1,6 +1,7 @@
 #include "platform/win32/SaverProgram.h"
 
 #include "platform/win32/ExecutableDirectory.h"
+#include "platform/win32/OptionsDialog.h"
 #include "platform/win32/SaverWindow.h"
 #include "platform/win32/SystemLibrary.h"
 #include "shell/GlimraSaverMain.h"
@@ -41,7 +42,12 @@ void SaverProgram::RunSaver() {
     window.Attach(nullptr);
 }
 
-void SaverProgram::RunSettings() {}
+void SaverProgram::RunSettings() {
+    TGlimraOpts form;
+    if (!form.Create(m_instance))
+        return;
+    form.RunMessageLoop();
+}
 
 void SaverProgram::ChangePassword() {
     using PwdChangePasswordA = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, DWORD);
