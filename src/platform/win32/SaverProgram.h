@@ -19,7 +19,7 @@ public:
     bool AcquireInstanceMarker() override;
     void ReleaseInstanceMarker() override;
     void RunSaver() override;
-    // The settings dialog is not built yet: the settings mode ends at once, as the preview does.
+    // Shows the settings dialog and runs its message loop until Ok, Cancel or the close box.
     void RunSettings() override;
     // "PwdChangePasswordA" of the system's MPR.DLL, for the screen saver's password, with no owner
     // window. Systems of the NT family have no such function and nothing happens.

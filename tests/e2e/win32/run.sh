@@ -8,4 +8,6 @@ top=$(cd "$here/../../.." && pwd)
 [ $# -eq 3 ] || { echo "usage: $0 BUILD_FOLDER win32|win64 LOADER" >&2; exit 2; }
 folder=$(cd "$1" && pwd)
 cd "$top"
-exec bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/driver.sh" "$folder"
+bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/driver.sh" "$folder"
+# The settings dialog, /c, on a display of its own.
+bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/dialog.sh" "$folder"
