@@ -111,16 +111,20 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
+!macro RemoveSaver folder
+  Delete "${folder}\GlimraCode.scr"
+  Delete "${folder}\GlimraCode.TTF"
+  ; The saver writes this font resource file beside itself each time it registers the font.
+  Delete "${folder}\GlimraCode.FOT"
+!macroend
+
 Section "Uninstall"
   !insertmacro SaverFolders
   ${If} ${RunningX64}
-    Delete "$WINDIR\System32\GlimraCode.scr"
-    Delete "$WINDIR\System32\GlimraCode.TTF"
-    Delete "$WINDIR\SysWOW64\GlimraCode.scr"
-    Delete "$WINDIR\SysWOW64\GlimraCode.TTF"
+    !insertmacro RemoveSaver "$WINDIR\System32"
+    !insertmacro RemoveSaver "$WINDIR\SysWOW64"
   ${Else}
-    Delete "$SYSDIR\GlimraCode.scr"
-    Delete "$SYSDIR\GlimraCode.TTF"
+    !insertmacro RemoveSaver "$SYSDIR"
   ${EndIf}
 
   ; Leave another saver the user chose since alone.
