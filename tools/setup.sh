@@ -17,6 +17,7 @@ if [ "${1:-all}" = all ]; then
     wine wine64 wine32:i386
     xvfb xauth xdotool x11-utils imagemagick
     python3 python3-fonttools
+    nsis lintian p7zip-full zip unzip dpkg-dev file man-db
   )
 fi
 

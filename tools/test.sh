@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Sets up this machine and runs every test: native, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
-#   tools/test.sh [native] [sanitize] [windows] [fuzz] [bench]   (default: all of them)
+#   tools/test.sh [native] [sanitize] [windows] [packaging] [fuzz] [bench]   (default: all of them)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(native sanitize windows fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(native sanitize windows packaging fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -47,6 +47,14 @@ run_windows() {
   if [ -x tests/e2e/win32/run.sh ]; then
     tests/e2e/win32/run.sh "$folder" "$arch" "$loader"
   fi
+}
+
+# The Debian package and the Windows installer, built and installed into scratch places. The
+# installers are made from the Windows builds of the windows stage.
+run_packaging() {
+  [ -d build-win32 ] && [ -d build-win64 ] || run_windows
+  packaging/tests/test-deb.sh build-deb
+  packaging/tests/test-installer.sh build-win32 build-win64
 }
 
 run_fuzz() {
