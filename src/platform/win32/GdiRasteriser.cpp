@@ -163,7 +163,11 @@ std::unique_ptr<GdiFont> GdiRasteriser::CreateGdiFont(const GlimraLogFont& logFo
     return std::make_unique<GdiFont>(CreateFontIndirectA(&description));
 }
 
-bool GdiRasteriser::RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) {
+namespace {
+
+// The .FOT route: a resource file that refers to the TrueType file, then added. False at the first
+// step that fails.
+bool AddThroughResourceFile(const std::string& fontFile, const std::string& resourceFile) {
     // CreateScalableFontResourceA will not write over an existing file, and an old one may refer to
     // a font file that has moved.
     if (GetFileAttributesA(resourceFile.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(resourceFile.c_str()))
@@ -173,6 +177,34 @@ bool GdiRasteriser::RegisterFontFile(const std::string& fontFile, const std::str
     return AddFontResourceA(resourceFile.c_str()) > 0;
 }
 
+// The same file name in the user's temporary folder; empty when there is none.
+std::string TemporaryResourceFile(const std::string& resourceFile) {
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    const size_t slash = resourceFile.find_last_of("\\/");
+    return std::string(folder, length) + resourceFile.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+} // namespace
+
+bool GdiRasteriser::RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) {
+    m_addedResource.clear();
+    if (AddThroughResourceFile(fontFile, resourceFile)) {
+        m_addedResource = resourceFile;
+        return true;
+    }
+    // Installed in the system folder, the saver can write beside itself only when an administrator
+    // runs it. The resource file merely refers to the font, so the user's temporary folder serves.
+    const std::string fallback = TemporaryResourceFile(resourceFile);
+    if (fallback.empty() || fallback == resourceFile || !AddThroughResourceFile(fontFile, fallback))
+        return false;
+    m_addedResource = fallback;
+    return true;
+}
+
 void GdiRasteriser::UnregisterFontFile(const std::string&, const std::string& resourceFile) {
-    RemoveFontResourceA(resourceFile.c_str());
+    RemoveFontResourceA(m_addedResource.empty() ? resourceFile.c_str() : m_addedResource.c_str());
+    m_addedResource.clear();
 }

@@ -46,9 +46,15 @@ public:
     std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override { return CreateGdiFont(logFont); }
     std::unique_ptr<GdiFont> CreateGdiFont(const GlimraLogFont& logFont);
 
-    // Rewrites resourceFile (a .FOT) to refer to fontFile and adds it. fontFile must be a full path,
-    // since the .FOT records it as given. False when any step fails.
+    // Rewrites resourceFile (a .FOT) to refer to fontFile and adds it; where resourceFile cannot be
+    // written (a saver in the system folder, run by a user), a .FOT of the same name in the user's
+    // temporary folder is used instead. fontFile must be a full path, since the .FOT records it as
+    // given. False when every step of both tries fails.
     bool RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) override;
-    // Removes the font resource; the .FOT stays on disk until the next registration rewrites it.
+    // Removes the font resource that was added; the .FOT stays on disk until the next registration
+    // rewrites it.
     void UnregisterFontFile(const std::string& fontFile, const std::string& resourceFile) override;
+
+private:
+    std::string m_addedResource;
 };

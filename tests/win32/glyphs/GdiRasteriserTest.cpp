@@ -96,6 +96,24 @@ TEST_F(GdiRasteriserTest, RewritesAnExistingResourceFileAndRefusesAMissingFont) 
     DeleteFileA(missingResource.c_str());
 }
 
+TEST_F(GdiRasteriserTest, AResourceFileThatCannotBeWrittenBesideTheFontIsWrittenToTheTemporaryFolder) {
+    // A folder in the way stands for a system folder the user may not write to.
+    const std::string blocked = ExecutableDirectory() + "Blocked.FOT";
+    ASSERT_TRUE(CreateDirectoryA(blocked.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    char temporary[MAX_PATH + 1] = {};
+    ASSERT_GT(GetTempPathA(sizeof temporary, temporary), 0u);
+    const std::string fallback = std::string(temporary) + "Blocked.FOT";
+    DeleteFileA(fallback.c_str());
+
+    GdiRasteriser rasteriser;
+    EXPECT_TRUE(rasteriser.RegisterFontFile(FontFile(), blocked));
+    EXPECT_NE(GetFileAttributesA(fallback.c_str()), INVALID_FILE_ATTRIBUTES) << "no .FOT in " << temporary;
+    EXPECT_EQ(rasteriser.CreateGdiFont(LogFontOf(BundledFace))->FaceName(), BundledFace);
+    rasteriser.UnregisterFontFile(FontFile(), blocked);
+    RemoveDirectoryA(blocked.c_str());
+    DeleteFileA(fallback.c_str());
+}
+
 TEST_F(GdiRasteriserTest, FindsTheRegisteredFaceByName) {
     EXPECT_EQ(s_rasteriser.CreateGdiFont(LogFontOf(BundledFace))->FaceName(), BundledFace);
     EXPECT_EQ(s_rasteriser.CreateGdiFont(LogFontOf(BundledFace, -13, 400))->FaceName(), BundledFace);
