@@ -7,7 +7,7 @@ set -euo pipefail
 
 GLIMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev
+  libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev libgtk-3-dev
 )
 if [ "${1:-all}" = all ]; then
   GLIMRA_PACKAGES+=(
