@@ -137,7 +137,25 @@ int PatternInteger(FcPattern* pattern, const char* object, int fallback) {
 #if defined(__SANITIZE_ADDRESS__) || defined(GLIMRA_ADDRESS_SANITIZER)
 // fontconfig keeps its internal pointers as offsets, which the leak checker cannot follow: merely
 // loading the configuration would be reported as leaks in every program that uses this rasteriser.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+// The suppressions are the whole process's, and every program of ours links this file, so they
+// also name the toolkit libraries of the settings dialog: GLib, GTK and the accessibility bridge's
+// D-Bus connection keep per-process allocations until exit by design.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n"
+           "leak:libdbus-1.so\n"
+           "leak:libglib-2.0.so\n"
+           "leak:libgobject-2.0.so\n"
+           "leak:libgio-2.0.so\n"
+           "leak:libgtk-3.so\n"
+           "leak:libgdk-3.so\n"
+           "leak:libatk-1.0.so\n"
+           "leak:libatk-bridge-2.0.so\n"
+           "leak:libpango-1.0.so\n"
+           "leak:libpangoft2-1.0.so\n"
+           "leak:libpangocairo-1.0.so\n"
+           "leak:libcairo.so\n"
+           "leak:libharfbuzz.so\n";
+}
 #endif
 
 FreeTypeFont::FreeTypeFont(std::shared_ptr<FT_LibraryRec_> library, FT_FaceRec_* face, const GlimraLogFont& logFont)
