@@ -6,7 +6,7 @@
 #include "platform/gtk/GtkSettingsDialog.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
-#include "platform/x11/SettingsReport.h"
+#include "settings/SettingsReport.h"
 #include "platform/x11/X11SaverWindow.h"
 
 X11ProgramHost::X11ProgramHost(X11StopSignals& signals, std::string lockPath)

@@ -11,3 +11,8 @@ cd "$top"
 bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/driver.sh" "$folder"
 # The settings dialog, /c, on a display of its own.
 bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/dialog.sh" "$folder"
+# Settings carried between the Linux and the Windows saver, where the native build has the former.
+glimracode="$top/build/src/platform/x11/glimracode"
+if [ -x "$glimracode" ]; then
+  bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/interchange.sh" "$folder" "$glimracode"
+fi

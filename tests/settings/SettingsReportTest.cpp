@@ -3,7 +3,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/x11/SettingsReport.h"
+#include "settings/SettingsReport.h"
 
 namespace {
 

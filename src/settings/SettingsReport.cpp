@@ -1,4 +1,4 @@
-#include "platform/x11/SettingsReport.h"
+#include "settings/SettingsReport.h"
 
 #include <cstdio>
 
