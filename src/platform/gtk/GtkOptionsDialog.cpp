@@ -113,15 +113,6 @@ GtkWidget* Memo(std::string_view text) {
     return scrolled;
 }
 
-// FIXME: GlimraOptions is renaming its font confirmation from ChooseFont to FontChosen; call only
-// FontChosen once that has landed.
-template <typename Options> void ConfirmFont(Options& options, std::string_view face, int32_t points) {
-    if constexpr (requires { options.FontChosen(face, points); })
-        options.FontChosen(face, points);
-    else
-        options.ChooseFont(face, points);
-}
-
 gboolean KeepScalable(const PangoFontFamily*, const PangoFontFace* face, gpointer) {
     return GtkOptionsDialog::IsScalable(face) ? TRUE : FALSE;
 }
@@ -460,7 +451,7 @@ void GtkOptionsDialog::OnFontResponse(GtkDialog* chooser, gint response, GtkOpti
             int32_t points = dialog->m_points;
             if (const gint size = pango_font_description_get_size(chosen.get()); size > 0)
                 points = static_cast<int32_t>(std::lround(static_cast<double>(size) / PANGO_SCALE));
-            ConfirmFont(dialog->m_options, family, points);
+            dialog->m_options.FontChosen(family, points);
         }
     }
     gtk_widget_destroy(GTK_WIDGET(chooser));
