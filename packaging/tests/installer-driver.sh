@@ -3,6 +3,7 @@
 # DISPLAY, WINEPREFIX and GLIMRA_WINE (the loader) for a fresh prefix of its own.
 #   installer-driver.sh SETUP_EXE
 set -uo pipefail
+source "$(dirname "$0")/../../tools/checks.sh"
 setup=$1
 wine=$GLIMRA_WINE
 drive="$WINEPREFIX/drive_c"
@@ -12,23 +13,11 @@ program_folder="$drive/Program Files/GlimraCode"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\GlimraCode'
 desktop_key='HKCU\Control Panel\Desktop'
 settings_key='HKCU\Software\KLOV\Glimra'
-failures=0
-
-check() { # name, condition...
-    local name=$1; shift
-    if "$@"; then
-        echo "ok   $name"
-    else
-        echo "FAIL $name"
-        failures=$((failures + 1))
-    fi
-}
 
 registry_value() { # key, value name: prints the data, fails when there is none
     "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v name="$2" '$1 == name { $1 = ""; $2 = ""; sub(/^ +/, ""); print; found = 1 } END { exit !found }'
 }
 key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
-is() { [ "$1" = "$2" ] || echo "     got '$1', expected '$2'"; [ "$1" = "$2" ]; }
 
 installed_files() { # where Windows lists savers, each with its font
     local folder

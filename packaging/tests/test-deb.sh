@@ -6,27 +6,17 @@
 set -uo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 BUILD_FOLDER" >&2; exit 2; }
 top=$(cd "$(dirname "$0")/../.." && pwd)
+source "$top/tools/checks.sh"
 mkdir -p "$1"
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 xvfb=
 cleanup() { [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
-failures=0
 
 for tool in cmake ninja cpack dpkg-shlibdeps lintian Xvfb xwininfo import /usr/bin/python3 man; do
     command -v "$tool" >/dev/null || { echo "test-deb: needs $tool" >&2; exit 1; }
 done
-
-check() { # name, condition...
-    local name=$1; shift
-    if "$@"; then
-        echo "ok   $name"
-    else
-        echo "FAIL $name"
-        failures=$((failures + 1))
-    fi
-}
 
 # Debian's own hardening flags, so that lintian judges the binaries a Debian build would make.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all

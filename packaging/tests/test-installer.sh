@@ -10,6 +10,7 @@
 # GlimraCode-Setup.exe, the 32-bit build of the same script, is checked without running it; where
 # 32-bit programs run, it is installed too.
 set -uo pipefail
+source "$(dirname "$0")/../../tools/checks.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 [ $# -eq 2 ] || { echo "usage: $0 BUILD_WIN32 BUILD_WIN64" >&2; exit 2; }
@@ -19,17 +20,6 @@ for tool in makensis zip unzip 7z xdotool xwininfo Xvfb /usr/lib/wine/wine64; do
 done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-
-check() { # name, condition...
-    local name=$1; shift
-    if "$@"; then
-        echo "ok   $name"
-    else
-        echo "FAIL $name"
-        failures=$((failures + 1))
-    fi
-}
 
 "$top/packaging/windows/build-windows-packages.sh" "$win32" "$win64" "$work/out" 2>&1 | grep -v 'warning 6012\|^$\|warnings:$' ||
     true
@@ -78,9 +68,8 @@ check "the zip's text has Windows line ends" grep -q $'\r$' "$work/zip/GlimraCod
 # --- installing into a fresh 64-bit prefix, on a private display
 mkdir -p "$work/wine"
 cp "$work/out/GlimraCode-Setup-x64.exe" "$work/wine/"
-cp "$here/installer-driver.sh" "$work/wine/"
 if bash "$top/tools/wine-env.sh" "$work/wine" win64 /usr/lib/wine/wine64 \
-    bash "$work/wine/installer-driver.sh" "$work/wine/GlimraCode-Setup-x64.exe"; then
+    bash "$here/installer-driver.sh" "$work/wine/GlimraCode-Setup-x64.exe"; then
     :
 else
     failures=$((failures + 1))

@@ -4,11 +4,11 @@
 # into docs/. Run inside the Wine environment, as driver.sh is:
 #   bash tools/wine-env.sh BUILD_FOLDER win64 LOADER bash tests/e2e/win32/dialog.sh BUILD_FOLDER [SHOTS_FOLDER]
 set -uo pipefail
+source "$(dirname "$0")/../../../tools/checks.sh"
 build=$1
 shots=${2:-}
 scr="$build/src/platform/win32/GlimraCode.scr"
 key='HKCU\Software\KLOV\Glimra'
-failures=0
 pid=
 window=
 
@@ -17,11 +17,6 @@ for tool in xdotool xwininfo import; do
 done
 [ -f "$scr" ] || { echo "e2e dialog: missing $scr (build first)" >&2; exit 1; }
 
-check() { # name, condition...
-    local name=$1; shift
-    if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
-}
-is() { [ "$1" = "$2" ] || echo "     got '$1', expected '$2'"; [ "$1" = "$2" ]; }
 reg() { "$GLIMRA_WINE" reg "$@" 2>/dev/null | tr -d '\r'; }
 # A value as "TYPE DATA", or nothing when it is absent.
 value() { reg query "$key" /v "$1" | awk -v name="$1" 'index($0, "    " name "    ") == 1 { sub("^    " name "    ", ""); print; exit }'; }
@@ -29,14 +24,19 @@ value_count() { reg query "$key" | grep -c '^    [^ ].*    REG_' ; }
 forget_settings() { "$GLIMRA_WINE" reg delete "$key" /f >/dev/null 2>&1; true; }
 
 start_dialog() {
-    "$GLIMRA_WINE" "$scr" /c >/dev/null 2>&1 &
-    pid=$!
     local deadline=$(($(date +%s) + 20))
     while [ "$(date +%s)" -lt $deadline ]; do
-        window=$(xdotool search --onlyvisible --name '^vGlimra Screen Saver$' 2>/dev/null | head -n1)
-        [ -n "$window" ] && { sleep 0.5; return 0; }
-        kill -0 "$pid" 2>/dev/null || return 1
-        sleep 0.1
+        "$GLIMRA_WINE" "$scr" /c >/dev/null 2>&1 &
+        pid=$!
+        # A copy that ends at once without a window found the previous one still holding the
+        # single-instance marker for a moment after its exit: start again.
+        while kill -0 "$pid" 2>/dev/null && [ "$(date +%s)" -lt $deadline ]; do
+            window=$(xdotool search --onlyvisible --name '^vGlimra Screen Saver$' 2>/dev/null | head -n1)
+            [ -n "$window" ] && { sleep 0.5; return 0; }
+            sleep 0.1
+        done
+        wait "$pid" 2>/dev/null
+        sleep 0.2
     done
     return 1
 }

@@ -3,11 +3,11 @@
 # DISPLAY, WINEPREFIX and GLIMRA_WINE (the Wine loader) are set.
 #   driver.sh BUILD_FOLDER
 set -uo pipefail
+source "$(dirname "$0")/../../../tools/checks.sh"
 build=$1
 scr="$build/src/platform/win32/GlimraCode.scr"
 cpl="$build/tests/win32/host/PASSWORD.CPL"
 work=$(mktemp -d)
-failures=0
 saver_pid=
 saver_window=
 
@@ -20,17 +20,6 @@ done
 
 now() { date +%s%N; }
 milliseconds_since() { echo $((($(now) - $1) / 1000000)); }
-windows_path() { local path=$1; echo "Z:${path//\//\\}"; }
-
-check() { # name, condition...
-    local name=$1; shift
-    if "$@"; then
-        echo "ok   $name"
-    else
-        echo "FAIL $name"
-        failures=$((failures + 1))
-    fi
-}
 
 saver_windows() { xdotool search --name '^glimrascreen$' 2>/dev/null || true; }
 visible_saver_window() {
@@ -88,7 +77,6 @@ covers_screen() {
 }
 differ() { [ "$1" != "$2" ]; }
 log_lines() { if [ -f "$work/password.log" ]; then wc -l <"$work/password.log"; else echo 0; fi; }
-is() { [ "$1" = "$2" ] || echo "     got '$1', expected '$2'"; [ "$1" = "$2" ]; }
 
 # A switch that must end the program at once without ever showing a window.
 case_ends_without_window() { # name, arguments

@@ -5,6 +5,7 @@
 # Runs inside tools/wine-env.sh (a private prefix and display).
 #   tests/e2e/win32/interchange.sh BUILD_FOLDER GLIMRACODE
 set -uo pipefail
+source "$(dirname "$0")/../../../tools/checks.sh"
 [ $# -eq 2 ] || { echo "usage: $0 BUILD_FOLDER GLIMRACODE" >&2; exit 2; }
 folder=$(cd "$1" && pwd); glimracode=$2
 wine=${GLIMRA_WINE:?run me through tools/wine-env.sh}
@@ -16,12 +17,6 @@ mkdir -p "$XDG_CONFIG_HOME/glimracode" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 file="$XDG_CONFIG_HOME/glimracode/settings.reg"
 key='HKCU\Software\KLOV\Glimra'
-failures=0
-
-check() { # label, condition result
-  if [ "$2" = 0 ]; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
-}
-windows_path() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 # The 25 value lines of a settings report.
 values_of() { grep '^  ' | sed 's/[[:space:]]*$//'; }
 linux_values() { DISPLAY= "$glimracode" /c | values_of; }
@@ -48,7 +43,7 @@ for _ in $(seq 100); do
   xdotool search --onlyvisible --name '^vGlimra Screen Saver$' >/dev/null 2>&1 && { found=0; break; }
   sleep 0.2
 done
-check "the Linux settings dialog opens" "$found"
+check "the Linux settings dialog opens" test "$found" = 0
 # A window that has just been mapped may not take keys yet; there is no window manager to
 # activate it, so the key goes to the focused window.
 sleep 0.5
@@ -58,15 +53,15 @@ for _ in $(seq 100); do kill -0 "$dialog" 2>/dev/null || break; sleep 0.1; done
 # The dialog does not listen for SIGTERM: a dialog that did not close is killed outright.
 if kill -0 "$dialog" 2>/dev/null; then kill -9 "$dialog"; status=1; fi
 wait "$dialog" || status=$?
-check "Enter saves and the dialog ends with 0" "$status"
-check "the dialog wrote the limited Delay" "$(grep -qi '^"Delay"=dword:00001388' "$file"; echo $?)"
+check "Enter saves and the dialog ends with 0" test "$status" = 0
+check "the dialog wrote the limited Delay" grep -qi '^"Delay"=dword:00001388' "$file"
 
 linux=$(linux_values)
 "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
-"$wine" reg import "$(windows_path "$file")" >/dev/null 2>&1
-check "reg import takes the Linux file" "$?"
+import_file() { "$wine" reg import "$(windows_path "$1")" >/dev/null 2>&1; }
+check "reg import takes the Linux file" import_file "$file"
 windows=$(windows_values)
-check "the Windows saver reads what the Linux dialog saved" "$([ "$linux" = "$windows" ] && [ -n "$linux" ]; echo $?)"
+check "the Windows saver reads what the Linux dialog saved" test -n "$linux" -a "$linux" = "$windows"
 [ "$linux" = "$windows" ] || diff <(echo "$linux") <(echo "$windows") || true
 
 # And back: values changed on Windows, exported as Windows exports them (UTF-16LE).
@@ -74,13 +69,14 @@ check "the Windows saver reads what the Linux dialog saved" "$([ "$linux" = "$wi
 "$wine" reg add "$key" /v "Font Name" /t REG_SZ /d "Lucida Console" /f >/dev/null 2>&1
 "$wine" reg add "$key" /v "Static Mid Color" /t REG_DWORD /d 4278190335 /f >/dev/null 2>&1
 "$wine" reg export "$key" "$(windows_path "$scratch/export.reg")" /y >/dev/null 2>&1
-check "reg export writes a file" "$([ -s "$scratch/export.reg" ]; echo $?)"
+check "reg export writes a file" test -s "$scratch/export.reg"
 cp "$scratch/export.reg" "$file"
 windows=$(windows_values)
 linux=$(linux_values)
-check "the Linux saver reads what Windows exported" "$([ "$linux" = "$windows" ]; echo $?)"
+check "the Linux saver reads what Windows exported" is "$linux" "$windows"
 [ "$linux" = "$windows" ] || diff <(echo "$windows") <(echo "$linux") || true
-check "including the changed values" "$(echo "$linux" | grep -q '4321' && echo "$linux" | grep -q 'Lucida Console' && echo "$linux" | grep -q '0xFF0000FF'; echo $?)"
+has_changed_values() { grep -q '4321' <<<"$1" && grep -q 'Lucida Console' <<<"$1" && grep -q '0xFF0000FF' <<<"$1"; }
+check "including the changed values" has_changed_values "$linux"
 
 "$wine" reg delete "$key" /f >/dev/null 2>&1 || true
 echo "$failures failed"
