@@ -64,7 +64,8 @@ void BM_EngineTick(benchmark::State& state) {
         Tick(engine, surface);
         benchmark::ClobberMemory();
     }
-    state.counters["ticks/s"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["ticks/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["cells"] = engine.Columns() * engine.Rows();
 }
 
@@ -111,7 +112,11 @@ BENCHMARK(BM_EngineTick)
     ->Args({3840, 2160, 5})
     ->Args({3840, 2160, 100})
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_CopyEveryCell)->ArgNames({"w", "h"})->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CopyEveryCell)
+    ->ArgNames({"w", "h"})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_PrepareStrips)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -5,7 +5,9 @@
 namespace {
 
 // C++ division truncates toward zero, as the fade formulas require.
-int64_t Toward(int64_t from, int64_t to, int64_t steps, int64_t step) { return from - step * ((from - to) / steps); }
+int64_t Toward(int64_t from, int64_t to, int64_t steps, int64_t step) {
+    return from - step * ((from - to) / steps);
+}
 
 uint32_t Pack(int64_t r, int64_t g, int64_t b) {
     return static_cast<uint32_t>(r & 0xFF) | (static_cast<uint32_t>(g & 0xFF) << 8) |
@@ -14,7 +16,9 @@ uint32_t Pack(int64_t r, int64_t g, int64_t b) {
 
 } // namespace
 
-int32_t BoundedStates(int32_t configured) { return std::clamp(configured, MinFadeStates, MaxFadeStates); }
+int32_t BoundedStates(int32_t configured) {
+    return std::clamp(configured, MinFadeStates, MaxFadeStates);
+}
 
 uint32_t TwoColourFade(GlimraRgb start, GlimraRgb end, int32_t states, int32_t step) {
     const int64_t steps = states - 1;

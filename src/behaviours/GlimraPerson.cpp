@@ -35,7 +35,9 @@ void vGlimraMover::Move() {
     State = 0;
 }
 
-std::unique_ptr<vGlimraCreature> vGlimraSweeper::Meta::Create() const { return std::make_unique<vGlimraSweeper>(); }
+std::unique_ptr<vGlimraCreature> vGlimraSweeper::Meta::Create() const {
+    return std::make_unique<vGlimraSweeper>();
+}
 
 void vGlimraSweeper::Meta::PrepareGlyphs(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) const {
     (void)dc;
@@ -53,7 +55,9 @@ vGlimraSweeper::vGlimraSweeper() {
     StateCount = 1;
 }
 
-CreatureClassRef vGlimraSweeper::Class() { return &g_sweeperClass; }
+CreatureClassRef vGlimraSweeper::Class() {
+    return &g_sweeperClass;
+}
 
 void vGlimraSweeper::Tick(int32_t counter) {
     if (IsFinished()) {
@@ -68,11 +72,14 @@ void vGlimraSweeper::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, 
         FillBlack(dc, left, top, width, height);
 }
 
-std::unique_ptr<vGlimraCreature> vGlimraPerson::Meta::Create() const { return std::make_unique<vGlimraPerson>(); }
+std::unique_ptr<vGlimraCreature> vGlimraPerson::Meta::Create() const {
+    return std::make_unique<vGlimraPerson>();
+}
 
 void vGlimraPerson::Meta::PrepareGlyphs(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) const {
-    RenderGlyphStrips(dc, glyphWidth, glyphHeight, &g_personClass, BoundedStates(CreatureStates),
-                      [this](int32_t step) { return StepColour(step); }, CascadeBlankSlots);
+    RenderGlyphStrips(
+        dc, glyphWidth, glyphHeight, &g_personClass, BoundedStates(CreatureStates),
+        [this](int32_t step) { return StepColour(step); }, CascadeBlankSlots);
 }
 
 uint32_t vGlimraPerson::Meta::StepColour(int32_t step) const {
@@ -87,7 +94,9 @@ vGlimraPerson::vGlimraPerson() {
     Speed = Random(SpeedRange);
 }
 
-CreatureClassRef vGlimraPerson::Class() { return &g_personClass; }
+CreatureClassRef vGlimraPerson::Class() {
+    return &g_personClass;
+}
 
 void vGlimraPerson::Tick(int32_t counter) {
     if (IsFinished()) {

@@ -25,18 +25,27 @@ GlimraRgb FlipperMidColor = BrightGreen;
 GlimraRgb FlipperEndColor = DarkGreen;
 int32_t FlipperStates = 6;
 
-std::unique_ptr<vGlimraCreature> vGlimraStatic::Meta::Create() const { return std::make_unique<vGlimraStatic>(); }
-
-void vGlimraStatic::Meta::PrepareGlyphs(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) const {
-    RenderGlyphStrips(dc, glyphWidth, glyphHeight, AlphabetClass(), ConfiguredStates(),
-                      [this](int32_t step) { return StepColour(step); }, 0);
+std::unique_ptr<vGlimraCreature> vGlimraStatic::Meta::Create() const {
+    return std::make_unique<vGlimraStatic>();
 }
 
-int32_t vGlimraStatic::Meta::ChooseStartCell(int32_t last) const { return Random(last); }
+void vGlimraStatic::Meta::PrepareGlyphs(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight) const {
+    RenderGlyphStrips(
+        dc, glyphWidth, glyphHeight, AlphabetClass(), ConfiguredStates(),
+        [this](int32_t step) { return StepColour(step); }, 0);
+}
 
-CreatureClassRef vGlimraStatic::Meta::AlphabetClass() const { return &g_staticClass; }
+int32_t vGlimraStatic::Meta::ChooseStartCell(int32_t last) const {
+    return Random(last);
+}
 
-int32_t vGlimraStatic::Meta::ConfiguredStates() const { return BoundedStates(StaticStates); }
+CreatureClassRef vGlimraStatic::Meta::AlphabetClass() const {
+    return &g_staticClass;
+}
+
+int32_t vGlimraStatic::Meta::ConfiguredStates() const {
+    return BoundedStates(StaticStates);
+}
 
 uint32_t vGlimraStatic::Meta::StepColour(int32_t step) const {
     GlimraRgb start, mid, end;
@@ -50,7 +59,9 @@ void vGlimraStatic::Meta::FadeColours(GlimraRgb& start, GlimraRgb& mid, GlimraRg
     end = StaticEndColor;
 }
 
-CreatureClassRef vGlimraStatic::Class() { return &g_staticClass; }
+CreatureClassRef vGlimraStatic::Class() {
+    return &g_staticClass;
+}
 
 vGlimraStatic::vGlimraStatic(CreatureClassRef ownClass) : m_class(ownClass) {
     Cyclic = false;
@@ -59,7 +70,9 @@ vGlimraStatic::vGlimraStatic(CreatureClassRef ownClass) : m_class(ownClass) {
     Glyph = Random(alphabet != nullptr ? alphabet->SlotCount : 0);
 }
 
-const vGlimraStatic::Meta* vGlimraStatic::MetaClass() const { return static_cast<const Meta*>(m_class); }
+const vGlimraStatic::Meta* vGlimraStatic::MetaClass() const {
+    return static_cast<const Meta*>(m_class);
+}
 
 void vGlimraStatic::Tick(int32_t counter) {
     if (IsFinished()) {
@@ -92,11 +105,17 @@ void vGlimraStatic::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, i
     }
 }
 
-std::unique_ptr<vGlimraCreature> vGlimraFlipper::Meta::Create() const { return std::make_unique<vGlimraFlipper>(); }
+std::unique_ptr<vGlimraCreature> vGlimraFlipper::Meta::Create() const {
+    return std::make_unique<vGlimraFlipper>();
+}
 
-CreatureClassRef vGlimraFlipper::Meta::AlphabetClass() const { return &g_flipperClass; }
+CreatureClassRef vGlimraFlipper::Meta::AlphabetClass() const {
+    return &g_flipperClass;
+}
 
-int32_t vGlimraFlipper::Meta::ConfiguredStates() const { return BoundedStates(FlipperStates); }
+int32_t vGlimraFlipper::Meta::ConfiguredStates() const {
+    return BoundedStates(FlipperStates);
+}
 
 void vGlimraFlipper::Meta::FadeColours(GlimraRgb& start, GlimraRgb& mid, GlimraRgb& end) const {
     start = FlipperStartColor;
@@ -104,7 +123,9 @@ void vGlimraFlipper::Meta::FadeColours(GlimraRgb& start, GlimraRgb& mid, GlimraR
     end = FlipperEndColor;
 }
 
-CreatureClassRef vGlimraFlipper::Class() { return &g_flipperClass; }
+CreatureClassRef vGlimraFlipper::Class() {
+    return &g_flipperClass;
+}
 
 void vGlimraFlipper::Tick(int32_t counter) {
     vGlimraStatic::Tick(counter);

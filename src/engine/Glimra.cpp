@@ -32,7 +32,9 @@ vGlimra::vGlimra(int32_t width, int32_t height) {
     Resize(width, height);
 }
 
-vGlimra::~vGlimra() { m_board.reset(); }
+vGlimra::~vGlimra() {
+    m_board.reset();
+}
 
 void vGlimra::ApplySettings() {
     vGlimraSettings settings;

@@ -27,9 +27,13 @@ int32_t GlimraCreatureClass::ChooseStartCell(int32_t last) const {
     return 0;
 }
 
-CreatureClassRef GlimraCreatureClass::AlphabetClass() const { return vGlimraCreature::Class(); }
+CreatureClassRef GlimraCreatureClass::AlphabetClass() const {
+    return vGlimraCreature::Class();
+}
 
-CreatureClassRef vGlimraCreature::Class() { return &g_creatureClass; }
+CreatureClassRef vGlimraCreature::Class() {
+    return &g_creatureClass;
+}
 
 void vGlimraCreature::Tick(int32_t counter) {
     vGlimraTicker::Tick(counter);
@@ -49,9 +53,12 @@ void vGlimraCreature::StepForward() {
         State = 0;
 }
 
-vGlimraCell::vGlimraCell(vGlimraColony* colony, int32_t row) : m_colony(colony), m_row(row) {}
+vGlimraCell::vGlimraCell(vGlimraColony* colony, int32_t row) : m_colony(colony), m_row(row) {
+}
 
-vGlimraCell::~vGlimraCell() { FreeCreature(); }
+vGlimraCell::~vGlimraCell() {
+    FreeCreature();
+}
 
 void vGlimraCell::Tick(int32_t counter) {
     vGlimraTicker::Tick(counter);
@@ -124,7 +131,9 @@ vGlimraColony::vGlimraColony(int32_t rows) {
         m_cells.push_back(std::make_unique<vGlimraCell>(this, row));
 }
 
-vGlimraColony::~vGlimraColony() { Clear(); }
+vGlimraColony::~vGlimraColony() {
+    Clear();
+}
 
 vGlimraCell* vGlimraColony::CellAt(int32_t index) const {
     if (index < 0 || index >= Count())
@@ -186,7 +195,9 @@ void vGlimraClassList::Clear() {
     m_items.clear();
 }
 
-vGlimraClassList* ClassList() { return g_classList; }
+vGlimraClassList* ClassList() {
+    return g_classList;
+}
 
 void InitializeGlimraCell() {
     if (g_classList == nullptr)

@@ -1,6 +1,8 @@
 #include "engine/GlimraColumn.h"
 
-vGlimraColumn::vGlimraColumn(int32_t rows) { SetRows(rows); }
+vGlimraColumn::vGlimraColumn(int32_t rows) {
+    SetRows(rows);
+}
 
 void vGlimraColumn::SetRows(int32_t rows) {
     m_colony.reset();
@@ -24,7 +26,9 @@ vGlimraBoard::vGlimraBoard(int32_t columns, int32_t rows) {
         m_columns.push_back(std::make_unique<vGlimraColumn>(rows));
 }
 
-vGlimraBoard::~vGlimraBoard() { Clear(); }
+vGlimraBoard::~vGlimraBoard() {
+    Clear();
+}
 
 vGlimraColumn* vGlimraBoard::ColumnAt(int32_t index) const {
     if (index < 0 || index >= Count())

@@ -50,7 +50,9 @@ int64_t Random64(int64_t n) {
     return static_cast<int64_t>(UniformBelow(static_cast<uint64_t>(n)));
 }
 
-int32_t Random(int32_t n) { return static_cast<int32_t>(Random64(n)); }
+int32_t Random(int32_t n) {
+    return static_cast<int32_t>(Random64(n));
+}
 
 void Randomize() {
     if (g_pinnedSeed) {
@@ -65,7 +67,9 @@ void PinRandomSeed(uint64_t seed) {
     g_state = seed;
 }
 
-void UnpinRandomSeed() { g_pinnedSeed.reset(); }
+void UnpinRandomSeed() {
+    g_pinnedSeed.reset();
+}
 
 ScriptedRandomDraws::ScriptedRandomDraws(std::vector<int64_t> draws) {
     g_script = new Script{std::move(draws), 0, 0};
@@ -76,6 +80,10 @@ ScriptedRandomDraws::~ScriptedRandomDraws() {
     g_script = nullptr;
 }
 
-size_t ScriptedRandomDraws::Remaining() const { return g_script->draws.size() - g_script->next; }
+size_t ScriptedRandomDraws::Remaining() const {
+    return g_script->draws.size() - g_script->next;
+}
 
-size_t ScriptedRandomDraws::Misfits() const { return g_script->misfits; }
+size_t ScriptedRandomDraws::Misfits() const {
+    return g_script->misfits;
+}

@@ -11,7 +11,9 @@ vGlimraAlphabet::vGlimraAlphabet(CreatureClassRef creatureClass, int32_t stateIn
     CreateStripBitmap();
 }
 
-void vGlimraAlphabet::CreateStripBitmap() { Bitmap = Pixmap(StripWidth, StripHeight); }
+void vGlimraAlphabet::CreateStripBitmap() {
+    Bitmap = Pixmap(StripWidth, StripHeight);
+}
 
 int32_t vGlimraAlphabet::SlotLeft(int32_t index) const {
     if (index < 0 || index >= SlotCount)
@@ -64,14 +66,17 @@ void FinalizeGlimraBitmap() {
     g_dictionary = nullptr;
 }
 
-vGlimraDictionary* Dictionary() { return g_dictionary; }
+vGlimraDictionary* Dictionary() {
+    return g_dictionary;
+}
 
 vGlimraAlphabet* FindAlphabet(CreatureClassRef creatureClass, int32_t stateIndex) {
     return g_dictionary == nullptr ? nullptr : g_dictionary->Find(creatureClass, stateIndex);
 }
 
-vGlimraAlphabet* AddAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth, int32_t slotHeight,
-                             int32_t slotCount) {
-    return g_dictionary == nullptr ? nullptr
-                                   : g_dictionary->Add(creatureClass, stateIndex, slotWidth, slotHeight, slotCount);
+vGlimraAlphabet* AddAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth,
+                             int32_t slotHeight, int32_t slotCount) {
+    return g_dictionary == nullptr
+               ? nullptr
+               : g_dictionary->Add(creatureClass, stateIndex, slotWidth, slotHeight, slotCount);
 }

@@ -46,8 +46,8 @@ public:
     vGlimraAlphabet* Find(CreatureClassRef creatureClass, int32_t stateIndex) const;
     // Appends a new strip without looking for one with the same key. A strip with no slot, or one
     // that would take the dictionary past MaxStripPixels, is not made: nil.
-    vGlimraAlphabet* Add(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth, int32_t slotHeight,
-                         int32_t slotCount);
+    vGlimraAlphabet* Add(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth,
+                         int32_t slotHeight, int32_t slotCount);
     void Clear();
     int64_t PixelCount() const { return m_pixels; }
 
@@ -65,5 +65,5 @@ void InitializeGlimraBitmap();
 void FinalizeGlimraBitmap();
 vGlimraDictionary* Dictionary();
 vGlimraAlphabet* FindAlphabet(CreatureClassRef creatureClass, int32_t stateIndex);
-vGlimraAlphabet* AddAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth, int32_t slotHeight,
-                             int32_t slotCount);
+vGlimraAlphabet* AddAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth,
+                             int32_t slotHeight, int32_t slotCount);

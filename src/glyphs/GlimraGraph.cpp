@@ -33,7 +33,8 @@ int32_t MulDiv(int32_t number, int32_t numerator, int32_t denominator) {
     if (denominator == 0)
         return -1;
     const int64_t product = int64_t{number} * numerator;
-    const int64_t magnitude = (std::abs(product) + std::abs(int64_t{denominator}) / 2) / std::abs(int64_t{denominator});
+    const int64_t magnitude =
+        (std::abs(product) + std::abs(int64_t{denominator}) / 2) / std::abs(int64_t{denominator});
     const int64_t result = ((product < 0) != (denominator < 0)) ? -magnitude : magnitude;
     if (result > INT32_MAX || result < INT32_MIN)
         return -1;
@@ -51,7 +52,9 @@ vGlimraGraphProps::vGlimraGraphProps() {
     FlipVertical = false;
 }
 
-vGlimraGraphProps::~vGlimraGraphProps() { ReleaseFont(); }
+vGlimraGraphProps::~vGlimraGraphProps() {
+    ReleaseFont();
+}
 
 void vGlimraGraphProps::SetDefaults() {
     LogFont = GlimraLogFont{};
@@ -98,7 +101,9 @@ GlimraFont* vGlimraGraphProps::GetFont() {
     return m_font.get();
 }
 
-void vGlimraGraphProps::ReleaseFont() { m_font.reset(); }
+void vGlimraGraphProps::ReleaseFont() {
+    m_font.reset();
+}
 
 std::unique_ptr<vGlimraGraphProps> vGlimraGraphProps::Clone() const {
     auto copy = std::make_unique<vGlimraGraphProps>();
@@ -162,15 +167,22 @@ void FinalizeGlimraGraph() {
     g_globalProps = nullptr;
     delete g_propList;
     g_propList = nullptr;
-    if (GlimraRasteriser* rasteriser = InstalledRasteriser(); rasteriser != nullptr && !g_fontFilePath.empty())
+    if (GlimraRasteriser* rasteriser = InstalledRasteriser();
+        rasteriser != nullptr && !g_fontFilePath.empty())
         rasteriser->UnregisterFontFile(g_fontFilePath, g_fontResourcePath);
 }
 
-const std::string& FontFilePath() { return g_fontFilePath; }
+const std::string& FontFilePath() {
+    return g_fontFilePath;
+}
 
-const std::string& FontResourcePath() { return g_fontResourcePath; }
+const std::string& FontResourcePath() {
+    return g_fontResourcePath;
+}
 
-vGlimraGraphProps* GlobalGraphProps() { return g_globalProps; }
+vGlimraGraphProps* GlobalGraphProps() {
+    return g_globalProps;
+}
 
 vGlimraGraphProps* GraphPropsFor(CreatureClassRef creatureClass) {
     return g_propList == nullptr ? nullptr : g_propList->PropsFor(creatureClass);
@@ -212,8 +224,8 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
             FillBlack(scratch, 0, 0, glyphWidth, glyphHeight);
             if (font != nullptr)
                 font->DrawChar(scratch, static_cast<uint8_t>((first + slot) & 0xFF), colour);
-            CopyMirrored(alphabet->Bitmap, left, 0, glyphWidth, glyphHeight, scratch, 0, 0, props->FlipHorizontal,
-                         props->FlipVertical);
+            CopyMirrored(alphabet->Bitmap, left, 0, glyphWidth, glyphHeight, scratch, 0, 0,
+                         props->FlipHorizontal, props->FlipVertical);
         }
         for (int32_t blank = 0; blank < blankSlots; ++blank) {
             const int32_t left = alphabet->SlotLeft(static_cast<int32_t>(count + reversal + blank));
@@ -224,8 +236,8 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
     }
 }
 
-void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height, CreatureClassRef creatureClass,
-               int32_t state, int32_t glyphIndex) {
+void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+               CreatureClassRef creatureClass, int32_t state, int32_t glyphIndex) {
     const vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state);
     if (alphabet == nullptr)
         return;

@@ -112,5 +112,5 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
 
 // Copies the slot's width x height area of the strip (class, state) to (left, top) of dc; nothing
 // when there is no such strip or slot.
-void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height, CreatureClassRef creatureClass,
-               int32_t state, int32_t glyphIndex);
+void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+               CreatureClassRef creatureClass, int32_t state, int32_t glyphIndex);

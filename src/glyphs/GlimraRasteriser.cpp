@@ -4,6 +4,10 @@ namespace {
 GlimraRasteriser* g_rasteriser = nullptr;
 }
 
-void InstallRasteriser(GlimraRasteriser* rasteriser) { g_rasteriser = rasteriser; }
+void InstallRasteriser(GlimraRasteriser* rasteriser) {
+    g_rasteriser = rasteriser;
+}
 
-GlimraRasteriser* InstalledRasteriser() { return g_rasteriser; }
+GlimraRasteriser* InstalledRasteriser() {
+    return g_rasteriser;
+}

@@ -38,7 +38,8 @@ void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, co
     if (xs.IsEmpty() || ys.IsEmpty())
         return;
     dst.NoteDamage(static_cast<int32_t>(dx + xs.first), static_cast<int32_t>(dy + ys.first),
-                   static_cast<int32_t>(xs.last - xs.first + 1), static_cast<int32_t>(ys.last - ys.first + 1));
+                   static_cast<int32_t>(xs.last - xs.first + 1),
+                   static_cast<int32_t>(ys.last - ys.first + 1));
     for (int64_t j = ys.first; j <= ys.last; ++j) {
         const int64_t srcY = mirrorY ? sy + height - 1 - j : sy + j;
         // Only pixels inside both rows are addressed: a row pointer is never offset outside its row.
@@ -55,14 +56,15 @@ void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, co
 
 } // namespace
 
-void CopyRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,
-              int32_t sy) {
+void CopyRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src,
+              int32_t sx, int32_t sy) {
     Blit(dst, dx, dy, width, height, src, sx, sy, false, false, [](uint32_t& out, uint32_t in) { out = in; });
 }
 
 void OrRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,
             int32_t sy) {
-    Blit(dst, dx, dy, width, height, src, sx, sy, false, false, [](uint32_t& out, uint32_t in) { out |= in; });
+    Blit(dst, dx, dy, width, height, src, sx, sy, false, false,
+         [](uint32_t& out, uint32_t in) { out |= in; });
 }
 
 void FillBlack(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height) {
@@ -82,5 +84,6 @@ void FillBlack(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t heigh
 
 void CopyMirrored(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src,
                   int32_t sx, int32_t sy, bool mirrorX, bool mirrorY) {
-    Blit(dst, dx, dy, width, height, src, sx, sy, mirrorX, mirrorY, [](uint32_t& out, uint32_t in) { out = in; });
+    Blit(dst, dx, dy, width, height, src, sx, sy, mirrorX, mirrorY,
+         [](uint32_t& out, uint32_t in) { out = in; });
 }

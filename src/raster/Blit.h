@@ -12,8 +12,8 @@
 // pixmap only when the rectangles do not overlap.
 
 // SRCCOPY.
-void CopyRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,
-              int32_t sy);
+void CopyRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src,
+              int32_t sx, int32_t sy);
 
 // SRCPAINT: destination := destination OR source.
 void OrRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src, int32_t sx,

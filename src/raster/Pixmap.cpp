@@ -24,7 +24,9 @@ Pixmap Pixmap::Wrap(uint32_t* bits, int32_t width, int32_t height, int32_t strid
     return view;
 }
 
-Pixmap::Pixmap(const Pixmap& other) { CopyFrom(other); }
+Pixmap::Pixmap(const Pixmap& other) {
+    CopyFrom(other);
+}
 
 Pixmap& Pixmap::operator=(const Pixmap& other) {
     if (this != &other)

@@ -7,13 +7,13 @@ namespace {
 
 // Closes a key on every way out of Load and Save, Save's error included.
 class ScopedKey {
-  public:
+public:
     ScopedKey(GlimraSettingsStore& store, GlimraStoreKey key) : m_store(store), m_key(key) {}
     ~ScopedKey() { m_store.CloseKey(m_key); }
     ScopedKey(const ScopedKey&) = delete;
     ScopedKey& operator=(const ScopedKey&) = delete;
 
-  private:
+private:
     GlimraSettingsStore& m_store;
     GlimraStoreKey m_key;
 };

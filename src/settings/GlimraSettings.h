@@ -20,7 +20,7 @@ inline constexpr uint32_t MaxFontNameBytes = 256;
 // The one error Save raises: "Failed to set data for 'Delay'", with the name of the first value the
 // store refused.
 class GlimraSettingsError : public std::runtime_error {
-  public:
+public:
     using std::runtime_error::runtime_error;
 };
 
@@ -29,7 +29,7 @@ struct GlimraSettingInfo;
 // Everything the user can tune. The engine and the settings dialog each create, load and free their
 // own record; the store validates nothing, so any 32-bit value comes back exactly as it went in.
 class vGlimraSettings {
-  public:
+public:
     vGlimraSettings();
 
     void SetDefaults();

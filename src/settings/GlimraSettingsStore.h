@@ -36,7 +36,7 @@ enum class GlimraValueType : uint32_t {
 using GlimraStoreKey = std::uintptr_t;
 
 class GlimraSettingsStore {
-  public:
+public:
     virtual ~GlimraSettingsStore() = default;
 
     // Opens keyPath (such as "Software\\KLOV\\Glimra") under the current user's root for reading and

@@ -12,7 +12,7 @@
 // A settings store that lives in memory, for tests: they fill it, look into it, and make single
 // operations fail on purpose.
 class MemorySettingsStore final : public GlimraSettingsStore {
-  public:
+public:
     struct Value {
         GlimraValueType Type{};
         std::vector<uint8_t> Data;
@@ -44,7 +44,7 @@ class MemorySettingsStore final : public GlimraSettingsStore {
     // WriteValue refuses this value (by name) from now on; an empty name refuses nothing.
     void FailWritingOf(std::string_view name) { m_failWritingOf = name; }
 
-  private:
+private:
     using Values = std::map<std::string, Value>;
     const Value* Find(GlimraStoreKey key, std::string_view name) const;
 

@@ -5,7 +5,8 @@
 #include "glyphs/GlimraGraph.h"
 #include "raster/Blit.h"
 
-Tglimrascreen::Tglimrascreen(GlimraSaverHost& host) : m_host(host) {}
+Tglimrascreen::Tglimrascreen(GlimraSaverHost& host) : m_host(host) {
+}
 
 Tglimrascreen::~Tglimrascreen() = default;
 
@@ -41,7 +42,8 @@ void Tglimrascreen::StartSaver() {
     m_engine = std::make_unique<vGlimra>(m_screenwidth, m_screenheight);
     const int32_t interval = m_engine->Delay();
     const vGlimraGraphProps* props = GlobalGraphProps();
-    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0, props != nullptr ? props->GlyphHeight : 0);
+    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0,
+                           props != nullptr ? props->GlyphHeight : 0);
     m_host.StartTimer(GlimraTimer::Main, interval);
     m_host.InstallMessageFilter(true);
     m_host.StartTimer(GlimraTimer::Mouse, MouseTimerMs);
@@ -147,4 +149,6 @@ void Tglimrascreen::FormClose() {
         m_host.ShrinkWindow();
 }
 
-bool Tglimrascreen::IsWin9x() { return m_host.IsWin9x(); }
+bool Tglimrascreen::IsWin9x() {
+    return m_host.IsWin9x();
+}

@@ -43,10 +43,11 @@ protected:
         board->Draw(surface, surface.Width(), surface.Height());
     }
 
-    vGlimraCell* CellAt(int32_t column, int32_t row) { return board->ColumnAt(column)->Colony()->CellAt(row); }
+    vGlimraCell* CellAt(int32_t column, int32_t row) {
+        return board->ColumnAt(column)->Colony()->CellAt(row);
+    }
 
-    template <typename T>
-    T* At(int32_t column, int32_t row) {
+    template <typename T> T* At(int32_t column, int32_t row) {
         return dynamic_cast<T*>(CellAt(column, row)->Creature());
     }
 
@@ -67,7 +68,9 @@ protected:
         return best;
     }
 
-    static uint32_t Pixel(int32_t r, int32_t g, int32_t b) { return RgbPixel(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b)); }
+    static uint32_t Pixel(int32_t r, int32_t g, int32_t b) {
+        return RgbPixel(static_cast<uint32_t>(r), static_cast<uint32_t>(g), static_cast<uint32_t>(b));
+    }
 
     ScopedFakeRasteriser fake;
     Pixmap surface;

@@ -106,7 +106,8 @@ TEST_F(Static, AFlipperCyclesEveryNTicksWithANewGlyph) {
     EXPECT_EQ(At<vGlimraFlipper>(0, 0)->State, 0);
     // The flickering cell goes through 0..5, with each new glyph starting from the old picture.
     EXPECT_EQ(brightest[6], Pixel(0, 85, 66) | brightest[5]);
-    EXPECT_EQ(brightest[8], Pixel(0, 255, 198) | Pixel(0, 129, 0)) << "the old glyph's colour ORed under the mid colour";
+    EXPECT_EQ(brightest[8], Pixel(0, 255, 198) | Pixel(0, 129, 0))
+        << "the old glyph's colour ORed under the mid colour";
     EXPECT_EQ(brightest[9], Pixel(0, 192, 99));
 }
 

@@ -30,8 +30,8 @@ struct RenderRun {
 // settings pointed at an empty folder, so that nothing of this machine's user leaks in.
 RenderRun Render(const std::string& arguments, const fs::path& home) {
     const fs::path errFile = home / "stderr.txt";
-    const std::string command = "XDG_CONFIG_HOME='" + (home / "config").string() + "' '" GLIMRA_RENDER_PATH "' " +
-                                arguments + " 2>'" + errFile.string() + "'";
+    const std::string command = "XDG_CONFIG_HOME='" + (home / "config").string() +
+                                "' '" GLIMRA_RENDER_PATH "' " + arguments + " 2>'" + errFile.string() + "'";
     RenderRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -54,7 +54,8 @@ Pixmap ReadPng(const fs::path& file) {
         return {};
     image.format = PNG_FORMAT_BGRA;
     Pixmap pixmap(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
-    if (!png_image_finish_read(&image, nullptr, pixmap.Row(0), static_cast<png_int_32>(image.width * 4), nullptr))
+    if (!png_image_finish_read(&image, nullptr, pixmap.Row(0), static_cast<png_int_32>(image.width * 4),
+                               nullptr))
         return {};
     for (int32_t y = 0; y < pixmap.Height(); ++y)
         for (int32_t x = 0; x < pixmap.Width(); ++x)
@@ -77,9 +78,8 @@ std::set<std::string> FrameNames(const fs::path& folder) {
 class Renderer : public ::testing::Test {
 protected:
     void SetUp() override {
-        home = fs::temp_directory_path() /
-               ("glimra-render-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        home = fs::temp_directory_path() / ("glimra-render-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(home);
         fs::create_directories(home);
     }
@@ -91,10 +91,12 @@ protected:
 
     // 300 ticks of the default animation at 1280x720 into home/frames; the grid the renderer reports.
     void RenderDefault(const std::string& options, int& columns, int& rows) {
-        const RenderRun run = Render("--size 1280x720 --ticks 300 " + options + " --out " + Out("frames"), home);
+        const RenderRun run =
+            Render("--size 1280x720 --ticks 300 " + options + " --out " + Out("frames"), home);
         ASSERT_EQ(run.exitCode, 0) << run.err;
         std::smatch grid;
-        ASSERT_TRUE(std::regex_search(run.out, grid, std::regex("(\\d+)x(\\d+) cells of (\\d+)x(\\d+)"))) << run.out;
+        ASSERT_TRUE(std::regex_search(run.out, grid, std::regex("(\\d+)x(\\d+) cells of (\\d+)x(\\d+)")))
+            << run.out;
         columns = std::stoi(grid[1]);
         rows = std::stoi(grid[2]);
     }
@@ -105,8 +107,9 @@ protected:
 } // namespace
 
 TEST_F(Renderer, BadArgumentsPrintTheUsageAndExitWithTwo) {
-    for (const std::string arguments : {"--size 0x10", "--size 100", "--size 100x-5", "--ticks -1", "--ticks ten",
-                                        "--seed -3", "--every -1", "--bogus 1", "--ticks", "--size 17000x10"}) {
+    for (const std::string arguments :
+         {"--size 0x10", "--size 100", "--size 100x-5", "--ticks -1", "--ticks ten", "--seed -3",
+          "--every -1", "--bogus 1", "--ticks", "--size 17000x10"}) {
         const RenderRun run = Render(arguments + " --out " + Out("frames"), home);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.err.find("usage: glimracode-render"), std::string::npos) << arguments;
@@ -118,7 +121,8 @@ TEST_F(Renderer, BadArgumentsPrintTheUsageAndExitWithTwo) {
 }
 
 TEST_F(Renderer, FilesAndFoldersThatCannotBeUsedAreNamedAndExitWithOne) {
-    const RenderRun missing = Render("--settings " + Out("absent.reg") + " --ticks 1 --out " + Out("f"), home);
+    const RenderRun missing =
+        Render("--settings " + Out("absent.reg") + " --ticks 1 --out " + Out("f"), home);
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("absent.reg"), std::string::npos) << missing.err;
 
@@ -145,7 +149,8 @@ TEST_F(Renderer, EveryKWritesEveryKthFrameAndTheLastAndZeroWritesNone) {
 
 TEST_F(Renderer, TheSameSeedGivesTheSameBytesAndAnotherSeedAnotherPicture) {
     for (const char* folder : {"a", "b"})
-        ASSERT_EQ(Render("--size 320x200 --ticks 40 --every 40 --seed 77 --out " + Out(folder), home).exitCode, 0);
+        ASSERT_EQ(
+            Render("--size 320x200 --ticks 40 --every 40 --seed 77 --out " + Out(folder), home).exitCode, 0);
     ASSERT_EQ(Render("--size 320x200 --ticks 40 --every 40 --seed 78 --out " + Out("c"), home).exitCode, 0);
     const std::string a = ReadBytes(home / "a" / "frame-000040.png");
     EXPECT_FALSE(a.empty());
@@ -155,12 +160,13 @@ TEST_F(Renderer, TheSameSeedGivesTheSameBytesAndAnotherSeedAnotherPicture) {
 
 TEST_F(Renderer, ASettingsFileIsReadAndNeverWritten) {
     const fs::path settings = home / "settings.reg";
-    const std::string text = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n\"Delay\"=dword:00000064\r\n"
-                             "\"Saturation\"=dword:00000000\r\n";
+    const std::string text =
+        "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n\"Delay\"=dword:00000064\r\n"
+        "\"Saturation\"=dword:00000000\r\n";
     std::ofstream(settings, std::ios::binary) << text;
-    const RenderRun run = Render("--settings '" + settings.string() + "' --size 200x100 --ticks 30 --every 30 --out " +
-                               Out("frames"),
-                           home);
+    const RenderRun run = Render("--settings '" + settings.string() +
+                                     "' --size 200x100 --ticks 30 --every 30 --out " + Out("frames"),
+                                 home);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(ReadBytes(settings), text);
     // Saturation 0: nothing is ever spawned, so the surface stays black.
@@ -204,7 +210,8 @@ TEST_F(Renderer, TheDefaultAnimationShowsFadingGreenTracksAndSweptColumns) {
     // A sweeper leaves a run of cells in one column that were lit and are now black.
     const double columnWidth = 1280.0 / columns, rowHeight = 720.0 / rows;
     auto cellIsBlack = [&](const Pixmap& frame, int column, int row) {
-        for (int32_t y = static_cast<int32_t>(row * rowHeight); y < static_cast<int32_t>((row + 1) * rowHeight); ++y)
+        for (int32_t y = static_cast<int32_t>(row * rowHeight);
+             y < static_cast<int32_t>((row + 1) * rowHeight); ++y)
             for (int32_t x = static_cast<int32_t>(column * columnWidth);
                  x < static_cast<int32_t>((column + 1) * columnWidth); ++x)
                 if (frame.Pixel(x, y) != 0)
@@ -236,7 +243,8 @@ TEST_F(Renderer, ConsecutiveFramesDifferOnlyInsideWholeCells) {
     const int cellWidth = static_cast<int>(columnWidth), cellHeight = static_cast<int>(rowHeight);
     std::vector<bool> inColumn(1280, false), inRow(720, false);
     for (int i = 0; i < columns; ++i)
-        for (int x = static_cast<int>(i * columnWidth); x < static_cast<int>(i * columnWidth) + cellWidth; ++x)
+        for (int x = static_cast<int>(i * columnWidth); x < static_cast<int>(i * columnWidth) + cellWidth;
+             ++x)
             inColumn[static_cast<size_t>(x)] = true;
     for (int j = 0; j < rows; ++j)
         for (int y = static_cast<int>(j * rowHeight); y < static_cast<int>(j * rowHeight) + cellHeight; ++y)

@@ -5,7 +5,8 @@
 
 namespace {
 
-std::unique_ptr<ProbeCreature> Probe(ProbeCreature::Log& log, const std::string& name, int32_t states = 1000) {
+std::unique_ptr<ProbeCreature> Probe(ProbeCreature::Log& log, const std::string& name,
+                                     int32_t states = 1000) {
     return std::make_unique<ProbeCreature>(log, name, states);
 }
 

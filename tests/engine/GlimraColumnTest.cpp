@@ -26,7 +26,8 @@ TEST(Board, WalksColumnsLeftToRightAndCellsTopToBottomWithTheCounter) {
     ProbeCreature* top = PlaceProbe(board, log, 0, 0, "c0r0");
     log.events.clear();
     board.Tick(42);
-    EXPECT_EQ(log.events, (std::vector<std::string>{"tick c0r0 0", "tick c0r2 2", "tick c1r1 1", "tick c2r0 0"}));
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"tick c0r0 0", "tick c0r2 2", "tick c1r1 1", "tick c2r0 0"}));
     EXPECT_EQ(top->lastCounter, 42);
 }
 

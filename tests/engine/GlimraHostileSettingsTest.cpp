@@ -5,8 +5,7 @@
 
 namespace {
 
-class HostileSettings : public EngineWorld,
-                        public ::testing::WithParamInterface<size_t> {};
+class HostileSettings : public EngineWorld, public ::testing::WithParamInterface<size_t> {};
 
 } // namespace
 
@@ -40,7 +39,8 @@ TEST_P(HostileSettings, TheEngineRunsWithEveryValueAtEveryExtreme) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EachSetting, HostileSettings, ::testing::Range<size_t>(0, GlimraSettingsTable.size()),
+INSTANTIATE_TEST_SUITE_P(EachSetting, HostileSettings,
+                         ::testing::Range<size_t>(0, GlimraSettingsTable.size()),
                          [](const ::testing::TestParamInfo<size_t>& info) {
                              std::string name(GlimraSettingsTable[info.param].Name);
                              std::erase(name, ' ');

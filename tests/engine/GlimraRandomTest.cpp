@@ -36,7 +36,8 @@ TEST(Random, APinnedSeedRepeatsItsSequenceAfterEveryRandomize) {
         second.push_back(Random(1000));
     EXPECT_EQ(first, second);
     // The sequence is part of the product: rendered frames depend on it, on every platform.
-    EXPECT_EQ(std::vector<int32_t>(first.begin(), first.begin() + 6), (std::vector<int32_t>{195, 964, 946, 579, 989, 529}));
+    EXPECT_EQ(std::vector<int32_t>(first.begin(), first.begin() + 6),
+              (std::vector<int32_t>{195, 964, 946, 579, 989, 529}));
     UnpinRandomSeed();
 }
 

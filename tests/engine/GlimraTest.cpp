@@ -174,7 +174,8 @@ TEST_F(Engine, HostileSizesAndDelaysAreBounded) {
 
 TEST_F(Engine, ASurfaceSmallerThanOneGlyphSpawnsAndDrawsNothing) {
     Put("Saturation", 100);
-    for (auto [width, height] : {std::pair{5, 500}, std::pair{500, 5}, std::pair{0, 0}, std::pair{-10, -10}}) {
+    for (auto [width, height] :
+         {std::pair{5, 500}, std::pair{500, 5}, std::pair{0, 0}, std::pair{-10, -10}}) {
         vGlimra engine(width, height);
         Pixmap surface(16, 16);
         for (int i = 0; i < 5; ++i) {

@@ -7,7 +7,9 @@ namespace {
 
 // Class references are compared by identity only, so any distinct addresses will do as keys.
 const int g_keys[3] = {};
-CreatureClassRef Key(int i) { return reinterpret_cast<CreatureClassRef>(&g_keys[i]); }
+CreatureClassRef Key(int i) {
+    return reinterpret_cast<CreatureClassRef>(&g_keys[i]);
+}
 
 class Dictionary_ : public ::testing::Test {
 protected:
@@ -55,7 +57,8 @@ TEST_F(Dictionary_, StripsWithoutSlotsOrBeyondTheBudgetAreNeverMade) {
     EXPECT_EQ(AddAlphabet(Key(0), 0, 1 << 14, (1 << 14) + 1, 1 << 0), nullptr);
     ASSERT_NE(AddAlphabet(Key(0), 1, 8, 14, 50), nullptr);
     EXPECT_EQ(Dictionary()->PixelCount(), 8 * 14 * 50);
-    EXPECT_EQ(AddAlphabet(Key(0), 2, 1 << 14, 1 << 14, 1), nullptr) << "the budget counts what is already there";
+    EXPECT_EQ(AddAlphabet(Key(0), 2, 1 << 14, 1 << 14, 1), nullptr)
+        << "the budget counts what is already there";
     Dictionary()->Clear();
     EXPECT_EQ(Dictionary()->PixelCount(), 0);
 }

@@ -10,7 +10,9 @@
 namespace {
 
 const int g_keys[5] = {};
-CreatureClassRef Key(int i) { return reinterpret_cast<CreatureClassRef>(&g_keys[i]); }
+CreatureClassRef Key(int i) {
+    return reinterpret_cast<CreatureClassRef>(&g_keys[i]);
+}
 
 class GlyphModules : public ::testing::Test {
 protected:
@@ -27,7 +29,8 @@ protected:
     // The slot's glyph image cut out of a strip.
     static Pixmap Slot(const vGlimraAlphabet& alphabet, int32_t index) {
         Pixmap image(alphabet.SlotWidth, alphabet.SlotHeight);
-        CopyRect(image, 0, 0, alphabet.SlotWidth, alphabet.SlotHeight, alphabet.Bitmap, alphabet.SlotLeft(index), 0);
+        CopyRect(image, 0, 0, alphabet.SlotWidth, alphabet.SlotHeight, alphabet.Bitmap,
+                 alphabet.SlotLeft(index), 0);
         return image;
     }
 
@@ -196,10 +199,12 @@ TEST_F(GlyphModules, APreparedStripIsDrawnOverAtItsFirstSize) {
     Render(Key(0), 1, 5);
     const vGlimraAlphabet* alphabet = FindAlphabet(Key(0), 0);
     Pixmap dc(1, 1);
-    RenderGlyphStrips(dc, 8, 14, Key(0), 1, [](int32_t) { return RgbColorRef(255, 0, 0); }, 5);
+    RenderGlyphStrips(
+        dc, 8, 14, Key(0), 1, [](int32_t) { return RgbColorRef(255, 0, 0); }, 5);
     EXPECT_EQ(FindAlphabet(Key(0), 0), alphabet);
     EXPECT_EQ(Dictionary()->Count(), 1);
-    EXPECT_EQ(alphabet->Bitmap.Pixel(alphabet->SlotLeft(0) + 7, 0), RgbPixel(255, 0, 0)) << "mirrored box corner";
+    EXPECT_EQ(alphabet->Bitmap.Pixel(alphabet->SlotLeft(0) + 7, 0), RgbPixel(255, 0, 0))
+        << "mirrored box corner";
 }
 
 TEST_F(GlyphModules, DrawGlyphCopiesExactlyTheSlotsAreaIntoTheCell) {

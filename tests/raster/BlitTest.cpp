@@ -45,7 +45,8 @@ TEST(Blit, EveryOperationMatchesThePixelDefinitionAcrossClippedPlacements) {
     for (int round = 0; round < 3000; ++round) {
         const Op op = static_cast<Op>(round % 3);
         Pixmap dst = Numbered(11, 10, 0x010000);
-        const int32_t dx = pos(rng), dy = pos(rng), w = size(rng), h = size(rng), sx = pos(rng), sy = pos(rng);
+        const int32_t dx = pos(rng), dy = pos(rng), w = size(rng), h = size(rng), sx = pos(rng),
+                      sy = pos(rng);
         const bool mx = op == Op::Mirror && (round & 4), my = op == Op::Mirror && (round & 8);
         const Pixmap expected = Reference(op, dst, dx, dy, w, h, src, sx, sy, mx, my);
         if (op == Op::Copy)
@@ -55,8 +56,8 @@ TEST(Blit, EveryOperationMatchesThePixelDefinitionAcrossClippedPlacements) {
         else
             CopyMirrored(dst, dx, dy, w, h, src, sx, sy, mx, my);
         ASSERT_TRUE(PixmapsEqual(dst, expected))
-            << "op " << static_cast<int>(op) << " dst (" << dx << "," << dy << ") " << w << "x" << h << " src ("
-            << sx << "," << sy << ") mirror " << mx << my;
+            << "op " << static_cast<int>(op) << " dst (" << dx << "," << dy << ") " << w << "x" << h
+            << " src (" << sx << "," << sy << ") mirror " << mx << my;
     }
 }
 

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 constexpr std::string_view OurKey = "[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]";
 
 class TemporaryFolder {
-  public:
+public:
     TemporaryFolder() {
         std::string pattern = (fs::temp_directory_path() / "glimra-store-XXXXXX").string();
         m_path = mkdtemp(pattern.data());
@@ -39,7 +39,7 @@ class TemporaryFolder {
         return names;
     }
 
-  private:
+private:
     fs::path m_path;
 };
 
@@ -145,7 +145,7 @@ std::string SaveError(const vGlimraSettings& settings, const std::string& path,
 
 // Seeds the settings key by writing the file directly, as a user's editor would.
 class FileHarness final : public StoreHarness {
-  public:
+public:
     FileHarness() : m_path(m_folder.File("settings.reg")), m_store(m_path) {}
     GlimraSettingsStore& Store() override { return m_store; }
     void Put(std::string_view name, const RawValue& value) override {
@@ -168,7 +168,7 @@ class FileHarness final : public StoreHarness {
         return true;
     }
 
-  private:
+private:
     TemporaryFolder m_folder;
     std::string m_path;
     FileSettingsStore m_store;
@@ -180,7 +180,7 @@ std::unique_ptr<StoreHarness> MakeFileHarness() {
 }
 
 class ScopedEnvironment {
-  public:
+public:
     ScopedEnvironment(const char* name, const char* value) : m_name(name) {
         if (const char* old = std::getenv(name))
             m_old = old;
@@ -196,7 +196,7 @@ class ScopedEnvironment {
             unsetenv(m_name);
     }
 
-  private:
+private:
     const char* m_name;
     std::optional<std::string> m_old;
 };

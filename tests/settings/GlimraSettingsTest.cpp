@@ -11,7 +11,7 @@
 namespace {
 
 class MemoryHarness final : public StoreHarness {
-  public:
+public:
     GlimraSettingsStore& Store() override { return m_store; }
     void Put(std::string_view name, const RawValue& value) override {
         m_store.PutValue(SettingsKeyPath, name, value.Type, value.Data);
@@ -24,7 +24,7 @@ class MemoryHarness final : public StoreHarness {
     }
     bool KeyExists() override { return m_store.HasKey(SettingsKeyPath); }
 
-  private:
+private:
     MemorySettingsStore m_store;
 };
 
@@ -34,7 +34,7 @@ std::unique_ptr<StoreHarness> MakeMemoryHarness() {
 
 // Installs a store for one test and removes it again, so that no test sees another's store.
 class InstalledStore {
-  public:
+public:
     explicit InstalledStore(GlimraSettingsStore* store) { InstallSettingsStore(store); }
     ~InstalledStore() { InstallSettingsStore(nullptr); }
 };
@@ -188,7 +188,8 @@ TEST(GlimraSettings, TheInstalledStoreIsUsedAndItsAbsenceKeepsValuesAndFailsSave
 TEST(GlimraSettings, FontNameReadsAsStoredUpToItsFirstZeroAndExpandsNothing) {
     // One call per case rather than a table: GCC 12 for i686 warns falsely (-Wmaybe-uninitialized)
     // about vectors inside a braced list of aggregates.
-    auto check = [](const char* label, GlimraValueType type, std::vector<uint8_t> data, const std::string& expected) {
+    auto check = [](const char* label, GlimraValueType type, std::vector<uint8_t> data,
+                    const std::string& expected) {
         MemorySettingsStore store;
         PutUnusual(store);
         store.PutValue(SettingsKeyPath, "Font Name", type, std::move(data));
@@ -197,7 +198,8 @@ TEST(GlimraSettings, FontNameReadsAsStoredUpToItsFirstZeroAndExpandsNothing) {
         EXPECT_EQ(settings.FontName, expected) << label;
         EXPECT_EQ(settings.SpeedRange, 7) << label << ": reading goes on";
     };
-    check("expandable string taken literally", GlimraValueType::ExpandString, {'%', 'W', 'I', 'N', '%', 0}, "%WIN%");
+    check("expandable string taken literally", GlimraValueType::ExpandString, {'%', 'W', 'I', 'N', '%', 0},
+          "%WIN%");
     check("text after an inner zero dropped", GlimraValueType::String, {'A', 'b', 0, 'c', 'd', 0}, "Ab");
     check("no terminator", GlimraValueType::String, {'A', 'b', 'c'}, "Abc");
     check("zero bytes of any type", GlimraValueType::Dword, {}, "");

@@ -17,11 +17,13 @@ std::vector<std::string> Lines(const std::string& text) {
 
 TEST(SettingsReport, ListsThePathAndAllValuesInTableOrder) {
     vGlimraSettings settings;
-    const std::vector<std::string> lines = Lines(SettingsReport("/home/u/.config/glimracode/settings.reg", true, settings));
+    const std::vector<std::string> lines =
+        Lines(SettingsReport("/home/u/.config/glimracode/settings.reg", true, settings));
     ASSERT_EQ(lines.size(), 2 + GlimraSettingsTable.size());
     EXPECT_EQ(lines[0], "Settings file: /home/u/.config/glimracode/settings.reg");
     for (size_t i = 0; i < GlimraSettingsTable.size(); ++i)
-        EXPECT_EQ(lines[2 + i].find("  " + std::string(GlimraSettingsTable[i].Name) + " "), 0u) << lines[2 + i];
+        EXPECT_EQ(lines[2 + i].find("  " + std::string(GlimraSettingsTable[i].Name) + " "), 0u)
+            << lines[2 + i];
 }
 
 TEST(SettingsReport, ShowsEachKindOfValueAsTheFileWouldHoldIt) {

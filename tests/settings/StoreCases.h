@@ -20,7 +20,7 @@ struct RawValue {
 };
 
 class StoreHarness {
-  public:
+public:
     virtual ~StoreHarness() = default;
     [[nodiscard]] virtual GlimraSettingsStore& Store() = 0;
     // Puts one value into the settings key, creating the key.
@@ -53,11 +53,11 @@ inline std::string StoreName(const ::testing::TestParamInfo<StoreHarnessFactory>
 }
 
 class StoreCases : public ::testing::TestWithParam<StoreHarnessFactory> {
-  protected:
+protected:
     void SetUp() override { m_harness = GetParam()(); }
     void TearDown() override { m_harness.reset(); }
     StoreHarness& Harness() { return *m_harness; }
 
-  private:
+private:
     std::unique_ptr<StoreHarness> m_harness;
 };

@@ -13,16 +13,16 @@ TEST(RunMode, EverySwitchFormPicksItsMode) {
         GlimraRunMode mode;
     };
     const Case cases[] = {
-        {"/s", GlimraRunMode::Saver},          {"-s", GlimraRunMode::Saver},
-        {"s", GlimraRunMode::Saver},           {"screen", GlimraRunMode::Saver},
-        {"/S", GlimraRunMode::Saver},          {"/c:1234", GlimraRunMode::Settings},
-        {"-c", GlimraRunMode::Settings},       {"config", GlimraRunMode::Settings},
-        {"", GlimraRunMode::Settings},         {"/p", GlimraRunMode::Preview},
-        {"-P", GlimraRunMode::Preview},        {"/a", GlimraRunMode::PasswordChange},
-        {"a", GlimraRunMode::PasswordChange},  {"/x", GlimraRunMode::None},
-        {"x", GlimraRunMode::None},            {"-", GlimraRunMode::None},
-        {"5", GlimraRunMode::None},            {"/", GlimraRunMode::None},
-        {"//s", GlimraRunMode::None},          {" s", GlimraRunMode::None},
+        {"/s", GlimraRunMode::Saver},         {"-s", GlimraRunMode::Saver},
+        {"s", GlimraRunMode::Saver},          {"screen", GlimraRunMode::Saver},
+        {"/S", GlimraRunMode::Saver},         {"/c:1234", GlimraRunMode::Settings},
+        {"-c", GlimraRunMode::Settings},      {"config", GlimraRunMode::Settings},
+        {"", GlimraRunMode::Settings},        {"/p", GlimraRunMode::Preview},
+        {"-P", GlimraRunMode::Preview},       {"/a", GlimraRunMode::PasswordChange},
+        {"a", GlimraRunMode::PasswordChange}, {"/x", GlimraRunMode::None},
+        {"x", GlimraRunMode::None},           {"-", GlimraRunMode::None},
+        {"5", GlimraRunMode::None},           {"/", GlimraRunMode::None},
+        {"//s", GlimraRunMode::None},         {" s", GlimraRunMode::None},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SelectRunMode(UpperCaseAscii(c.argument)), c.mode) << "'" << c.argument << "'";
@@ -66,7 +66,8 @@ TEST(EntryPoint, StartsTheModulesChecksTheMarkerRunsTheModeAndShutsDown) {
     ScopedFakeRasteriser fake;
     RecordingProgramHost host;
     EXPECT_EQ(Start(host, {"/s"}), 0);
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"directory", "marker after start-up", "saver", "release"}));
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"directory", "marker after start-up", "saver", "release"}));
     EXPECT_EQ(ClassList(), nullptr) << "modules are shut down before the program ends";
     EXPECT_EQ(fake.rasteriser.registered.size(), 1u);
     EXPECT_EQ(fake.rasteriser.unregistered.size(), 1u);

@@ -66,7 +66,9 @@ public:
     void ShrinkWindow() override { Log("shrink"); }
 
     static std::string Name(GlimraTimer timer) {
-        return timer == GlimraTimer::Main ? "timer" : timer == GlimraTimer::Mouse ? "mousetimer" : "pwddlgtimer";
+        return timer == GlimraTimer::Main    ? "timer"
+               : timer == GlimraTimer::Mouse ? "mousetimer"
+                                             : "pwddlgtimer";
     }
     void Log(const std::string& call) { calls.push_back(call); }
     bool Closed() const { return std::find(calls.begin(), calls.end(), "close") != calls.end(); }
@@ -106,7 +108,8 @@ protected:
         window->FormCreate();
     }
     static GlimraMessage MouseAt(int32_t x, int32_t y) {
-        return {WmMouseMove, 0, static_cast<intptr_t>((static_cast<uint32_t>(y) << 16) | static_cast<uint32_t>(x))};
+        return {WmMouseMove, 0,
+                static_cast<intptr_t>((static_cast<uint32_t>(y) << 16) | static_cast<uint32_t>(x))};
     }
     void Arm() {
         window->mousetimerTimer();
@@ -123,8 +126,9 @@ protected:
 
 TEST_F(SaverWindow, StartsInTheOrderTheSystemExpects) {
     Create();
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"maximise", "flag on", "cursor", "hide pointer", "surface 1024x768",
-                                                    "start timer 100", "filter on", "start mousetimer 1000"}));
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"maximise", "flag on", "cursor", "hide pointer", "surface 1024x768",
+                                        "start timer 100", "filter on", "start mousetimer 1000"}));
     EXPECT_EQ(window->screenwidth(), 1024);
     EXPECT_EQ(window->screenheight(), 768);
     EXPECT_EQ(window->startpos(), (GlimraPoint{500, 400}));
@@ -231,8 +235,8 @@ TEST_F(SaverWindow, ARefusedPasswordKeepsTheSaverAndLocksInputForOneTimerInterva
     Arm();
     host.calls.clear();
     window->AppMessage({WmKeyDown, 0, 0});
-    EXPECT_EQ(host.calls, (std::vector<std::string>{"read usepassword", "show pointer", "verify", "hide pointer",
-                                                    "start pwddlgtimer 1000"}));
+    EXPECT_EQ(host.calls, (std::vector<std::string>{"read usepassword", "show pointer", "verify",
+                                                    "hide pointer", "start pwddlgtimer 1000"}));
     EXPECT_TRUE(window->pwddlgactive());
     host.calls.clear();
     window->AppMessage({WmKeyDown, 0, 0});
@@ -255,7 +259,8 @@ TEST_F(SaverWindow, OnWindows98WithoutAPasswordTheStepRunsAndTheSaverCloses) {
         window->AppMessage({WmCommand, 0, 0});
         EXPECT_TRUE(host.Closed());
         EXPECT_TRUE(window->pwddlgactive());
-        EXPECT_EQ(host.timers.count(GlimraTimer::PasswordDialog), 1u) << "the lock-out timer starts in every case";
+        EXPECT_EQ(host.timers.count(GlimraTimer::PasswordDialog), 1u)
+            << "the lock-out timer starts in every case";
         EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "verify"), 0);
     }
     // A password library that is missing lets the saver close as if there were no password.

@@ -11,7 +11,7 @@
 ::testing::AssertionResult PixmapsEqual(const Pixmap& actual, const Pixmap& expected);
 
 // Every pixel of the rectangle (clipped to the pixmap) has the value.
-::testing::AssertionResult RectIs(const Pixmap& pixmap, int32_t left, int32_t top, int32_t width, int32_t height,
-                                  uint32_t value);
+::testing::AssertionResult RectIs(const Pixmap& pixmap, int32_t left, int32_t top, int32_t width,
+                                  int32_t height, uint32_t value);
 
 std::string PixelText(uint32_t pixel);

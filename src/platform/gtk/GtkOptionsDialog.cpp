@@ -18,10 +18,13 @@ const GlimraSettingInfo& Setting(std::string_view name) {
     return *setting;
 }
 
-size_t Row(const GlimraSettingInfo& setting) { return static_cast<size_t>(&setting - GlimraSettingsTable.data()); }
+size_t Row(const GlimraSettingInfo& setting) {
+    return static_cast<size_t>(&setting - GlimraSettingsTable.data());
+}
 
 GdkRGBA RgbaFromColour(uint32_t colour) {
-    return GdkRGBA{(colour & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, ((colour >> 16) & 0xFF) / 255.0, 1.0};
+    return GdkRGBA{(colour & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, ((colour >> 16) & 0xFF) / 255.0,
+                   1.0};
 }
 
 uint32_t ColourFromRgba(const GdkRGBA& rgba) {
@@ -145,9 +148,10 @@ GtkOptionsDialog::GtkOptionsDialog() {
     m_okButton = gtk_button_new_with_label("Ok");
     m_cancelButton = gtk_button_new_with_label("Cancel");
     g_signal_connect_swapped(m_defaultsButton, "clicked",
-                             G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->m_options.Defaults(); }), this);
-    g_signal_connect_swapped(m_okButton, "clicked", G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->Ok(); }),
+                             G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->m_options.Defaults(); }),
                              this);
+    g_signal_connect_swapped(m_okButton, "clicked",
+                             G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->Ok(); }), this);
     g_signal_connect_swapped(m_cancelButton, "clicked",
                              G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->Cancel(); }), this);
     GtkWidget* strip = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
@@ -267,7 +271,8 @@ GtkOptionsDialog::Binding* GtkOptionsDialog::Bind(std::string_view name) {
 
 GtkWidget* GtkOptionsDialog::NumberField(GtkGrid* grid, int row, const char* label, std::string_view name) {
     Binding* binding = Bind(name);
-    GtkWidget* spin = gtk_spin_button_new_with_range(binding->Setting->DialogMin, binding->Setting->DialogMax, 1);
+    GtkWidget* spin =
+        gtk_spin_button_new_with_range(binding->Setting->DialogMin, binding->Setting->DialogMax, 1);
     gtk_spin_button_set_digits(GTK_SPIN_BUTTON(spin), 0);
     gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(spin), TRUE);
     gtk_spin_button_set_wrap(GTK_SPIN_BUTTON(spin), FALSE);
@@ -423,10 +428,9 @@ void GtkOptionsDialog::Cancel() {
 }
 
 void GtkOptionsDialog::ShowError(const std::string& message) {
-    GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(m_window),
-                                            static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL |
-                                                                        GTK_DIALOG_DESTROY_WITH_PARENT),
-                                            GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", message.c_str());
+    GtkWidget* box = gtk_message_dialog_new(
+        GTK_WINDOW(m_window), static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), ApplicationTitle);
     g_signal_connect(box, "response", G_CALLBACK(gtk_widget_destroy), nullptr);
     gtk_widget_show(box);
@@ -477,7 +481,8 @@ void GtkOptionsDialog::OnSpinChanged(GtkEditable* editable, Binding* binding) {
 
 void GtkOptionsDialog::OnToggled(GtkToggleButton* button, Binding* binding) {
     if (!binding->Dialog->m_closed)
-        binding->Dialog->m_options.SetChecked(*binding->Setting, gtk_toggle_button_get_active(button) != FALSE);
+        binding->Dialog->m_options.SetChecked(*binding->Setting,
+                                              gtk_toggle_button_get_active(button) != FALSE);
 }
 
 void GtkOptionsDialog::OnColourSet(GtkColorButton* button, Binding* binding) {

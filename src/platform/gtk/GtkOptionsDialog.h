@@ -47,7 +47,8 @@ public:
     // The text that shows byte code of a character sample in face: U+F000 + code for a face with a
     // symbol cmap (the glyphs of our bundled font sit there), otherwise the Windows-1252 character of
     // that byte. Empty for code 0 or a byte that code page leaves undefined.
-    [[nodiscard]] static std::string SampleCharacter(PangoContext* context, const std::string& face, uint8_t code);
+    [[nodiscard]] static std::string SampleCharacter(PangoContext* context, const std::string& face,
+                                                     uint8_t code);
 
     void ShowPosition(const GlimraSettingInfo& setting, int32_t position) override;
     void ShowChecked(const GlimraSettingInfo& setting, bool checked) override;

@@ -39,8 +39,9 @@ std::string WritePng(const std::string& path, const Pixmap& pixmap) {
     }
     png_init_io(png, file.get());
     png_set_compression_level(png, 6);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(pixmap.Width()), static_cast<png_uint_32>(pixmap.Height()), 8,
-                 PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(pixmap.Width()),
+                 static_cast<png_uint_32>(pixmap.Height()), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int32_t y = 0; y < pixmap.Height(); ++y) {
         const uint32_t* pixels = pixmap.Row(y);

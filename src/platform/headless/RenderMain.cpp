@@ -55,7 +55,8 @@ template <typename T> bool ParseWhole(std::string_view text, T& value) {
 bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
     const size_t x = text.find_first_of("xX");
     int64_t w = 0, h = 0;
-    if (x == std::string_view::npos || !ParseWhole(text.substr(0, x), w) || !ParseWhole(text.substr(x + 1), h))
+    if (x == std::string_view::npos || !ParseWhole(text.substr(0, x), w) ||
+        !ParseWhole(text.substr(x + 1), h))
         return false;
     if (w < 1 || h < 1 || w > MaxSide || h > MaxSide)
         return false;
@@ -176,7 +177,8 @@ int main(int argc, char** argv) {
         std::error_code error;
         std::filesystem::create_directories(options.OutDir, error);
         if (error || !std::filesystem::is_directory(options.OutDir, error)) {
-            std::fprintf(stderr, "glimracode-render: cannot create the folder '%s'\n", options.OutDir.c_str());
+            std::fprintf(stderr, "glimracode-render: cannot create the folder '%s'\n",
+                         options.OutDir.c_str());
             return 1;
         }
     }

@@ -625,7 +625,7 @@ Document NewDocument() {
 }
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
     ~FileDescriptor() {
         if (m_fd >= 0)
@@ -636,7 +636,7 @@ class FileDescriptor {
     [[nodiscard]] int Get() const { return m_fd; }
     [[nodiscard]] int Release() { return std::exchange(m_fd, -1); }
 
-  private:
+private:
     int m_fd;
 };
 
@@ -773,7 +773,7 @@ bool ReplaceFile(const std::string& target, const std::string& bytes, mode_t mod
 // An exclusive advisory lock on a file of its own: the settings file itself is replaced by every
 // write, and a lock on a replaced file protects nothing.
 class WriteLock {
-  public:
+public:
     explicit WriteLock(const std::string& path)
         : m_fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600)) {
         if (m_fd.Get() < 0)
@@ -785,7 +785,7 @@ class WriteLock {
     }
     [[nodiscard]] bool Locked() const { return m_locked; }
 
-  private:
+private:
     FileDescriptor m_fd;
     bool m_locked = false;
 };

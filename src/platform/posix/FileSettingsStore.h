@@ -24,7 +24,7 @@ struct SettingsFileDocument;
 // that the saver and the settings dialog may run as two processes. A killed writer leaves the old
 // file or the new one, never a mix; at worst a stray temporary file.
 class FileSettingsStore final : public GlimraSettingsStore {
-  public:
+public:
     enum class Access { ReadWrite, ReadOnly };
 
     // The per-user file, DefaultPath(), for reading and writing.
@@ -50,7 +50,7 @@ class FileSettingsStore final : public GlimraSettingsStore {
                                   std::span<const uint8_t> data) override;
     void CloseKey(GlimraStoreKey key) override;
 
-  private:
+private:
     struct OpenedKey {
         std::string Path; // as it stands in the file's brackets
         std::shared_ptr<const SettingsFileDocument> Snapshot;

@@ -40,7 +40,9 @@ FT_ULong UnicodeOfWindows1252(uint8_t code) {
 }
 
 // A 26.6 value rounded to whole pixels the way GDI rounds its scaled metrics: to nearest.
-int32_t RoundedPixels(FT_Long value26Dot6) { return static_cast<int32_t>((value26Dot6 + 32) >> 6); }
+int32_t RoundedPixels(FT_Long value26Dot6) {
+    return static_cast<int32_t>((value26Dot6 + 32) >> 6);
+}
 
 struct VerticalExtent {
     FT_Long Ascent = 0;
@@ -158,7 +160,8 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
-FreeTypeFont::FreeTypeFont(std::shared_ptr<FT_LibraryRec_> library, FT_FaceRec_* face, const GlimraLogFont& logFont)
+FreeTypeFont::FreeTypeFont(std::shared_ptr<FT_LibraryRec_> library, FT_FaceRec_* face,
+                           const GlimraLogFont& logFont)
     : m_library(std::move(library)), m_face(face) {
     if (!m_face)
         return;
@@ -260,8 +263,8 @@ void FreeTypeRasteriser::UnregisterFontFile(const std::string& fontFile, const s
         FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(file.c_str()));
 }
 
-std::vector<FreeTypeRasteriser::FaceLocation> FreeTypeRasteriser::CandidateFaces(const std::string& family,
-                                                                                  int32_t weight, bool italic) const {
+std::vector<FreeTypeRasteriser::FaceLocation>
+FreeTypeRasteriser::CandidateFaces(const std::string& family, int32_t weight, bool italic) const {
     std::vector<FaceLocation> candidates;
     int wantedWeight = FcWeightFromOpenType(weight == 0 ? 400 : std::clamp(weight, 1, 1000));
 
@@ -315,9 +318,11 @@ std::vector<FreeTypeRasteriser::FaceLocation> FreeTypeRasteriser::CandidateFaces
 std::unique_ptr<FreeTypeFont> FreeTypeRasteriser::CreateFreeTypeFont(const GlimraLogFont& logFont) {
     std::string family(logFont.lfFaceName, strnlen(logFont.lfFaceName, sizeof logFont.lfFaceName));
     if (m_library) {
-        for (const FaceLocation& candidate : CandidateFaces(family, logFont.lfWeight, logFont.lfItalic != 0)) {
+        for (const FaceLocation& candidate :
+             CandidateFaces(family, logFont.lfWeight, logFont.lfItalic != 0)) {
             FT_Face face = nullptr;
-            if (candidate.File.empty() || FT_New_Face(m_library.get(), candidate.File.c_str(), candidate.Index, &face) != 0)
+            if (candidate.File.empty() ||
+                FT_New_Face(m_library.get(), candidate.File.c_str(), candidate.Index, &face) != 0)
                 continue;
             return std::unique_ptr<FreeTypeFont>(new FreeTypeFont(m_library, face, logFont));
         }

@@ -65,7 +65,9 @@ public:
     FreeTypeRasteriser(const FreeTypeRasteriser&) = delete;
     FreeTypeRasteriser& operator=(const FreeTypeRasteriser&) = delete;
 
-    std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override { return CreateFreeTypeFont(logFont); }
+    std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override {
+        return CreateFreeTypeFont(logFont);
+    }
     std::unique_ptr<FreeTypeFont> CreateFreeTypeFont(const GlimraLogFont& logFont);
 
     // False when fontconfig cannot read the file. resourceFile is a Windows notion and is ignored.

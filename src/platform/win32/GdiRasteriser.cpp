@@ -170,7 +170,8 @@ namespace {
 bool AddThroughResourceFile(const std::string& fontFile, const std::string& resourceFile) {
     // CreateScalableFontResourceA will not write over an existing file, and an old one may refer to
     // a font file that has moved.
-    if (GetFileAttributesA(resourceFile.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(resourceFile.c_str()))
+    if (GetFileAttributesA(resourceFile.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !DeleteFileA(resourceFile.c_str()))
         return false;
     if (!CreateScalableFontResourceA(0, resourceFile.c_str(), fontFile.c_str(), nullptr))
         return false;

@@ -43,7 +43,9 @@ public:
     // LOGPIXELSY of the screen; 96 when there is no screen to ask.
     int32_t PixelsPerInch() const override;
 
-    std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override { return CreateGdiFont(logFont); }
+    std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override {
+        return CreateGdiFont(logFont);
+    }
     std::unique_ptr<GdiFont> CreateGdiFont(const GlimraLogFont& logFont);
 
     // Rewrites resourceFile (a .FOT) to refer to fontFile and adds it; where resourceFile cannot be

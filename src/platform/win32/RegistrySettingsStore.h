@@ -6,7 +6,7 @@
 // 8-bit (ANSI) functions, so that strings come in the system's code page as the record expects.
 // A key it hands out is the HKEY itself.
 class RegistrySettingsStore final : public GlimraSettingsStore {
-  public:
+public:
     [[nodiscard]] bool OpenKey(std::string_view keyPath, GlimraStoreKey& key) override;
     [[nodiscard]] bool QueryValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
                                   uint32_t& size) override;

@@ -6,9 +6,13 @@
 #include "platform/win32/SystemLibrary.h"
 #include "shell/GlimraSaverMain.h"
 
-SaverProgram::~SaverProgram() { ReleaseInstanceMarker(); }
+SaverProgram::~SaverProgram() {
+    ReleaseInstanceMarker();
+}
 
-std::string SaverProgram::ExecutableDirectory() { return ::ExecutableDirectory(); }
+std::string SaverProgram::ExecutableDirectory() {
+    return ::ExecutableDirectory();
+}
 
 bool SaverProgram::AcquireInstanceMarker() {
     // The semaphore is never waited on: its name alone says that a copy runs, for as long as one of

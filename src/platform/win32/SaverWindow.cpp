@@ -6,7 +6,9 @@
 namespace {
 
 // SetTimer identifiers; 0 is what SetTimer reports on failure, so the timers count from 1.
-UINT_PTR TimerId(GlimraTimer timer) { return static_cast<UINT_PTR>(timer) + 1; }
+UINT_PTR TimerId(GlimraTimer timer) {
+    return static_cast<UINT_PTR>(timer) + 1;
+}
 
 } // namespace
 
@@ -34,8 +36,8 @@ bool SaverWindow::Create(HINSTANCE instance) {
     windowClass.lpszClassName = ClassName;
     if (RegisterClassExA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         return false;
-    m_window = CreateWindowExA(WS_EX_TOPMOST, ClassName, Title, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
-                               this);
+    m_window = CreateWindowExA(WS_EX_TOPMOST, ClassName, Title, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               instance, this);
     return m_window != nullptr;
 }
 
@@ -61,8 +63,8 @@ void SaverWindow::RunMessageLoop() {
 void SaverWindow::FilterMessage(const MSG& message) {
     if (m_screen == nullptr)
         return;
-    m_screen->AppMessage({message.message, static_cast<uintptr_t>(message.wParam),
-                          static_cast<intptr_t>(message.lParam)});
+    m_screen->AppMessage(
+        {message.message, static_cast<uintptr_t>(message.wParam), static_cast<intptr_t>(message.lParam)});
 }
 
 LRESULT CALLBACK SaverWindow::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -152,8 +154,8 @@ void SaverWindow::Paint() {
         return;
     const RECT& area = paint.rcPaint;
     if (m_surfaceDc != nullptr)
-        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, m_surfaceDc, area.left,
-               area.top, SRCCOPY);
+        BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, m_surfaceDc,
+               area.left, area.top, SRCCOPY);
     else
         FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     EndPaint(m_window, &paint);
@@ -210,7 +212,9 @@ GlimraPoint SaverWindow::CursorPosition() {
     return {position.x, position.y};
 }
 
-void SaverWindow::ShowPointer(bool show) { ShowCursor(show ? TRUE : FALSE); }
+void SaverWindow::ShowPointer(bool show) {
+    ShowCursor(show ? TRUE : FALSE);
+}
 
 bool SaverWindow::MakeSurface(int32_t width, int32_t height) {
     FreeSurface();
@@ -274,7 +278,8 @@ void SaverWindow::Present() {
     HDC dc = GetDC(m_window);
     if (dc == nullptr)
         return;
-    BitBlt(dc, changed.X, changed.Y, changed.Width, changed.Height, m_surfaceDc, changed.X, changed.Y, SRCCOPY);
+    BitBlt(dc, changed.X, changed.Y, changed.Width, changed.Height, m_surfaceDc, changed.X, changed.Y,
+           SRCCOPY);
     ReleaseDC(m_window, dc);
     // GDI may batch the copy; the engine must not write the DIB's pixels before it has been read.
     GdiFlush();
@@ -299,7 +304,9 @@ void SaverWindow::StopTimer(GlimraTimer timer) {
     m_timersRunning[index] = false;
 }
 
-void SaverWindow::InstallMessageFilter(bool installed) { m_filterInstalled = installed; }
+void SaverWindow::InstallMessageFilter(bool installed) {
+    m_filterInstalled = installed;
+}
 
 bool SaverWindow::IsWin9x() {
     OSVERSIONINFOA version{};
@@ -317,8 +324,8 @@ std::optional<uint32_t> SaverWindow::ScreenSaveUsePassword() {
     DWORD type = 0;
     DWORD value = 0;
     DWORD size = sizeof value;
-    const LONG status =
-        RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    const LONG status = RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, &type,
+                                         reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_DWORD || size != sizeof value)
         return std::nullopt;

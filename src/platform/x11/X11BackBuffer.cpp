@@ -33,10 +33,12 @@ bool IsSurfaceVisual(const Visual* visual, int depth) {
            visual->red_mask == 0xFF0000 && visual->green_mask == 0x00FF00 && visual->blue_mask == 0x0000FF;
 }
 
-X11BackBuffer::X11BackBuffer(Display* display, Drawable window) : m_display(display), m_window(window) {}
+X11BackBuffer::X11BackBuffer(Display* display, Drawable window) : m_display(display), m_window(window) {
+}
 
-std::unique_ptr<X11BackBuffer> X11BackBuffer::Create(Display* display, Drawable window, Visual* visual, int depth,
-                                                     int32_t width, int32_t height, bool allowSharedMemory) {
+std::unique_ptr<X11BackBuffer> X11BackBuffer::Create(Display* display, Drawable window, Visual* visual,
+                                                     int depth, int32_t width, int32_t height,
+                                                     bool allowSharedMemory) {
     if (!IsSurfaceVisual(visual, depth) || width <= 0 || height <= 0)
         return nullptr;
     std::unique_ptr<X11BackBuffer> buffer(new X11BackBuffer(display, window));
@@ -52,8 +54,8 @@ std::unique_ptr<X11BackBuffer> X11BackBuffer::Create(Display* display, Drawable 
 bool X11BackBuffer::AttachSharedImage(Visual* visual, int depth, int32_t width, int32_t height) {
     if (!XShmQueryExtension(m_display))
         return false;
-    XImage* image = XShmCreateImage(m_display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr, &m_segment,
-                                    static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XImage* image = XShmCreateImage(m_display, visual, static_cast<unsigned>(depth), ZPixmap, nullptr,
+                                    &m_segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (image == nullptr)
         return false;
     if (!IsSurfaceImage(image)) {
@@ -94,7 +96,8 @@ bool X11BackBuffer::AttachSharedImage(Visual* visual, int depth, int32_t width, 
     m_image = image;
     m_shared = true;
     // A new segment comes zero-filled, so the surface starts black as an owning pixmap would.
-    m_surface = Pixmap::Wrap(reinterpret_cast<uint32_t*>(image->data), width, height, image->bytes_per_line / 4);
+    m_surface =
+        Pixmap::Wrap(reinterpret_cast<uint32_t*>(image->data), width, height, image->bytes_per_line / 4);
     return true;
 }
 

@@ -20,7 +20,8 @@
 class X11BackBuffer {
 public:
     static std::unique_ptr<X11BackBuffer> Create(Display* display, Drawable window, Visual* visual, int depth,
-                                                 int32_t width, int32_t height, bool allowSharedMemory = true);
+                                                 int32_t width, int32_t height,
+                                                 bool allowSharedMemory = true);
     ~X11BackBuffer();
     X11BackBuffer(const X11BackBuffer&) = delete;
     X11BackBuffer& operator=(const X11BackBuffer&) = delete;

@@ -45,7 +45,8 @@ X11HackOptions ParseHackOptions(int argc, const char* const* argv) {
         options.Mode = X11HackMode::Window;
     } else if (IsOption(first, "window-id")) {
         options.Mode = X11HackMode::WindowId;
-        const std::optional<uint64_t> id = argc >= 3 && argv[2] != nullptr ? ParseWindowId(argv[2]) : std::nullopt;
+        const std::optional<uint64_t> id =
+            argc >= 3 && argv[2] != nullptr ? ParseWindowId(argv[2]) : std::nullopt;
         if (id)
             options.WindowId = *id;
         else

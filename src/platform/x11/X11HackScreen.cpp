@@ -21,7 +21,9 @@ constexpr unsigned OwnWindowHeight = 640;
 
 } // namespace
 
-X11HackScreen::X11HackScreen(Display* display, X11StopSignals& signals) : m_display(display), m_signals(signals) {}
+X11HackScreen::X11HackScreen(Display* display, X11StopSignals& signals)
+    : m_display(display), m_signals(signals) {
+}
 
 X11HackScreen::~X11HackScreen() {
     m_engine.reset();
@@ -39,7 +41,8 @@ bool X11HackScreen::Build(int32_t width, int32_t height) {
     FillBlack(surface, 0, 0, width, height);
     m_engine = std::make_unique<vGlimra>(width, height);
     const vGlimraGraphProps* props = GlobalGraphProps();
-    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0, props != nullptr ? props->GlyphHeight : 0);
+    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0,
+                           props != nullptr ? props->GlyphHeight : 0);
     m_buffer->PresentDamage();
     return true;
 }
@@ -83,7 +86,8 @@ std::string X11HackScreen::Run(Window target) {
             XEvent event;
             XNextEvent(m_display, &event);
             if (event.type == Expose && event.xexpose.window == target && m_buffer)
-                m_buffer->Repaint(event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height);
+                m_buffer->Repaint(event.xexpose.x, event.xexpose.y, event.xexpose.width,
+                                  event.xexpose.height);
             else if (event.type == ConfigureNotify && event.xconfigure.window == target &&
                      (event.xconfigure.width != width || event.xconfigure.height != height)) {
                 width = event.xconfigure.width;

@@ -11,7 +11,9 @@ std::optional<GlimraMessage> MessageFromEvent(const XEvent& event) {
     }
 }
 
-bool IsClick(const XEvent& event) { return event.type == ButtonPress; }
+bool IsClick(const XEvent& event) {
+    return event.type == ButtonPress;
+}
 
 intptr_t PackPosition(int x, int y) {
     const uint32_t low = static_cast<uint32_t>(x) & 0xFFFF;

@@ -6,13 +6,16 @@
 #include "platform/gtk/GtkSettingsDialog.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
-#include "settings/SettingsReport.h"
 #include "platform/x11/X11SaverWindow.h"
+#include "settings/SettingsReport.h"
 
 X11ProgramHost::X11ProgramHost(X11StopSignals& signals, std::string lockPath)
-    : m_signals(signals), m_lockPath(std::move(lockPath)) {}
+    : m_signals(signals), m_lockPath(std::move(lockPath)) {
+}
 
-std::string X11ProgramHost::ExecutableDirectory() { return ::ExecutableDirectory(); }
+std::string X11ProgramHost::ExecutableDirectory() {
+    return ::ExecutableDirectory();
+}
 
 bool X11ProgramHost::AcquireInstanceMarker() {
     return m_lock.Acquire(m_lockPath) != GlimraLockFile::Result::HeldElsewhere;

@@ -1,11 +1,11 @@
 #include "platform/x11/X11SaverWindow.h"
 
-
 #include "platform/x11/X11Messages.h"
 
 X11SaverWindow::X11SaverWindow(Display* display, X11StopSignals& signals)
     : m_display(display), m_signals(signals), m_screen(DefaultScreen(display)),
-      m_root(RootWindow(display, DefaultScreen(display))) {}
+      m_root(RootWindow(display, DefaultScreen(display))) {
+}
 
 X11SaverWindow::~X11SaverWindow() {
     m_buffer.reset();
@@ -21,10 +21,10 @@ void X11SaverWindow::CreateWindow() {
     attributes.override_redirect = True;
     attributes.background_pixel = BlackPixel(m_display, m_screen);
     attributes.event_mask = KeyPressMask | ButtonPressMask | PointerMotionMask | ExposureMask;
-    m_window = XCreateWindow(m_display, m_root, 0, 0, static_cast<unsigned>(DisplayWidth(m_display, m_screen)),
-                             static_cast<unsigned>(DisplayHeight(m_display, m_screen)), 0, CopyFromParent,
-                             InputOutput, CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask,
-                             &attributes);
+    m_window = XCreateWindow(
+        m_display, m_root, 0, 0, static_cast<unsigned>(DisplayWidth(m_display, m_screen)),
+        static_cast<unsigned>(DisplayHeight(m_display, m_screen)), 0, CopyFromParent, InputOutput,
+        CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
     XStoreName(m_display, m_window, "glimrascreen");
 
     // A cursor made of one transparent pixel: X has no call that hides the pointer.
@@ -39,8 +39,7 @@ void X11SaverWindow::GrabInput() {
     // Override-redirect windows get no focus from a window manager; the grabs bring every key and
     // pointer event here wherever the pointer is. A daemon or another client may hold a grab, and
     // then focus is the best that can be had.
-    const int keyboard =
-        XGrabKeyboard(m_display, m_window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+    const int keyboard = XGrabKeyboard(m_display, m_window, True, GrabModeAsync, GrabModeAsync, CurrentTime);
     if (keyboard != GrabSuccess)
         XSetInputFocus(m_display, m_window, RevertToParent, CurrentTime);
     XGrabPointer(m_display, m_window, True, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
@@ -132,7 +131,8 @@ void X11SaverWindow::MaximiseWindow() {
 void X11SaverWindow::SetWindowBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
     if (width <= 0 || height <= 0)
         return;
-    XMoveResizeWindow(m_display, m_window, left, top, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XMoveResizeWindow(m_display, m_window, left, top, static_cast<unsigned>(width),
+                      static_cast<unsigned>(height));
     m_origin = {left, top};
 }
 
@@ -174,7 +174,9 @@ void X11SaverWindow::StartTimer(GlimraTimer timer, int32_t intervalMs) {
     m_timers.Start(timer, intervalMs, X11Timers::Clock::now());
 }
 
-void X11SaverWindow::StopTimer(GlimraTimer timer) { m_timers.Stop(timer); }
+void X11SaverWindow::StopTimer(GlimraTimer timer) {
+    m_timers.Stop(timer);
+}
 
 void X11SaverWindow::CloseWindow() {
     m_closed = true;

@@ -5,7 +5,8 @@
 
 namespace {
 
-constexpr std::array<GlimraTimer, 3> AllTimers{GlimraTimer::Main, GlimraTimer::PasswordDialog, GlimraTimer::Mouse};
+constexpr std::array<GlimraTimer, 3> AllTimers{GlimraTimer::Main, GlimraTimer::PasswordDialog,
+                                               GlimraTimer::Mouse};
 
 } // namespace
 
@@ -15,7 +16,9 @@ void X11Timers::Start(GlimraTimer timer, int32_t intervalMs, Clock::time_point n
     entry.Deadline = now + std::chrono::milliseconds(entry.IntervalMs);
 }
 
-void X11Timers::Stop(GlimraTimer timer) { Slot(timer).IntervalMs = 0; }
+void X11Timers::Stop(GlimraTimer timer) {
+    Slot(timer).IntervalMs = 0;
+}
 
 int X11Timers::TimeoutMs(Clock::time_point now) const {
     bool any = false;

@@ -62,8 +62,10 @@ public:
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
         if (posix_spawn(&m_pid, GLIMRA_SAVER_PATH, &actions, nullptr, argv.data(), envp.data()) != 0)
             m_pid = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -156,7 +158,8 @@ protected:
     void WriteSettings(const std::string& values) {
         fs::create_directories(home / "config" / "glimracode");
         std::ofstream(home / "config" / "glimracode" / "settings.reg")
-            << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\n" << values;
+            << "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\n"
+            << values;
     }
 
     void Xdotool(const std::string& command) const {
@@ -195,8 +198,9 @@ protected:
 
     // Whether the settings dialog's window came up within the time.
     bool WaitForDialog(std::chrono::milliseconds limit = 5000ms) const {
-        const std::string line = "DISPLAY=" + server->DisplayName() +
-                                 " xdotool search --onlyvisible --name '^vGlimra Screen Saver$' >/dev/null 2>&1";
+        const std::string line =
+            "DISPLAY=" + server->DisplayName() +
+            " xdotool search --onlyvisible --name '^vGlimra Screen Saver$' >/dev/null 2>&1";
         const auto deadline = Clock::now() + limit;
         while (Clock::now() < deadline) {
             if (std::system(line.c_str()) == 0) {
@@ -213,8 +217,8 @@ protected:
     std::vector<uint32_t> Screenshot(Window window, int width, int height) {
         XSync(display, False);
         std::vector<uint32_t> pixels;
-        XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                  AllPlanes, ZPixmap);
+        XImage* image = XGetImage(display, window, 0, 0, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
         if (image == nullptr)
             return pixels;
         pixels.reserve(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -421,7 +425,8 @@ TEST_F(Saver, AWindowIdIsDrawnIntoAndFollowedWhenItGrows) {
         size_t lit = 0;
         for (int y = 0; y < height; ++y)
             for (int x = from; x < width; ++x)
-                lit += pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] != 0;
+                lit +=
+                    pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] != 0;
         return lit;
     };
     auto deadline = Clock::now() + 3s;
@@ -454,8 +459,9 @@ TEST_F(Saver, WindowModeMakesAnOrdinaryWindowThatInputDoesNotEnd) {
             char* name = nullptr;
             XWindowAttributes attributes{};
             if (XFetchName(display, children[i], &name) && name != nullptr &&
-                std::string(name) == "Glimra Code" && XGetWindowAttributes(display, children[i], &attributes) &&
-                !attributes.override_redirect && attributes.map_state == IsViewable)
+                std::string(name) == "Glimra Code" &&
+                XGetWindowAttributes(display, children[i], &attributes) && !attributes.override_redirect &&
+                attributes.map_state == IsViewable)
                 found = children[i];
             if (name != nullptr)
                 XFree(name);

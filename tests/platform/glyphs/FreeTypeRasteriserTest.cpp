@@ -42,7 +42,9 @@ int LevelOfGreen(uint32_t pixel) {
     return -1;
 }
 
-uint32_t Lightness(uint32_t pixel) { return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF); }
+uint32_t Lightness(uint32_t pixel) {
+    return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
+}
 
 uint32_t Brightest(const Pixmap& pixmap) {
     uint32_t brightest = 0;
@@ -53,7 +55,9 @@ uint32_t Brightest(const Pixmap& pixmap) {
     return brightest;
 }
 
-bool IsBlank(const Pixmap& pixmap) { return pixmap == Pixmap(pixmap.Width(), pixmap.Height()); }
+bool IsBlank(const Pixmap& pixmap) {
+    return pixmap == Pixmap(pixmap.Width(), pixmap.Height());
+}
 
 uint64_t Ink(const Pixmap& pixmap) {
     uint64_t sum = 0;
@@ -111,7 +115,9 @@ TEST_F(FreeTypeRasteriserTest, FindsTheRegisteredFaceByNameInAnyCase) {
 }
 
 TEST_F(FreeTypeRasteriserTest, MeasuresTheCellGdiMeasures) {
-    auto metrics = [&](int32_t height, int32_t weight) { return m_rasteriser.CreateFont(LogFontOf(BundledFace, height, weight))->Metrics(); };
+    auto metrics = [&](int32_t height, int32_t weight) {
+        return m_rasteriser.CreateFont(LogFontOf(BundledFace, height, weight))->Metrics();
+    };
     // The defaults: usWinAscent 1802 and usWinDescent 401 of 2048 give 11 + 3 pixels at a 13-pixel
     // em; the 1024-unit glyph extent gives 7 pixels, 8 emboldened.
     EXPECT_EQ(metrics(-13, 900).Height, 14);

@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const GlimraSettingInfo& Setting(std::string_view name) { return *FindSetting(name); }
+const GlimraSettingInfo& Setting(std::string_view name) {
+    return *FindSetting(name);
+}
 
 std::string Utf8(gunichar character) {
     char text[8] = {};
@@ -54,9 +56,9 @@ private:
 class GtkOptionsDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_folder = fs::temp_directory_path() /
-                   ("glimra-gtk-" + std::to_string(getpid()) + "-" +
-                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_folder =
+            fs::temp_directory_path() / ("glimra-gtk-" + std::to_string(getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
         m_path = (m_folder / "settings.reg").string();
@@ -70,8 +72,9 @@ protected:
     }
 
     void WriteSettings(const std::string& values) {
-        std::ofstream(m_path, std::ios::binary) << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n"
-                                                << values;
+        std::ofstream(m_path, std::ios::binary)
+            << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n"
+            << values;
     }
 
     // A whole file as the stores write it, so that reading does not stop at a missing value.
@@ -138,7 +141,8 @@ TEST_F(GtkOptionsDialogTest, OpensAsTheDialogWithItsPagesInOrder) {
     const char* expected[] = {"General Settings", "Creature", "Sweeper", "Static", "About"};
     ASSERT_EQ(gtk_notebook_get_n_pages(m_dialog->Pages()), 5);
     for (int page = 0; page < 5; ++page)
-        EXPECT_STREQ(gtk_notebook_get_tab_label_text(m_dialog->Pages(), gtk_notebook_get_nth_page(m_dialog->Pages(), page)),
+        EXPECT_STREQ(gtk_notebook_get_tab_label_text(m_dialog->Pages(),
+                                                     gtk_notebook_get_nth_page(m_dialog->Pages(), page)),
                      expected[page]);
     EXPECT_EQ(gtk_notebook_get_current_page(m_dialog->Pages()), 0);
     EXPECT_EQ(gtk_window_get_default_widget(m_dialog->Window()), GTK_WIDGET(m_dialog->OkButton()));
@@ -264,12 +268,14 @@ TEST_F(GtkOptionsDialogTest, SamplesDrawTheBundledFacesGlyphsFromItsSymbolCodes)
     EXPECT_STREQ(gtk_label_get_text(m_dialog->CharacterSample(Setting("End Char"))), Utf8(0xF0ED).c_str());
     PangoLayout* layout = gtk_label_get_layout(sample);
     EXPECT_EQ(pango_layout_get_unknown_glyphs_count(layout), 0);
-    PangoLayoutRun* run = pango_layout_get_line_readonly(layout, 0)->runs != nullptr
-                              ? static_cast<PangoLayoutRun*>(pango_layout_get_line_readonly(layout, 0)->runs->data)
-                              : nullptr;
+    PangoLayoutRun* run =
+        pango_layout_get_line_readonly(layout, 0)->runs != nullptr
+            ? static_cast<PangoLayoutRun*>(pango_layout_get_line_readonly(layout, 0)->runs->data)
+            : nullptr;
     ASSERT_NE(run, nullptr);
     PangoFontDescription* used = pango_font_describe(run->item->analysis.font);
-    EXPECT_STREQ(pango_font_description_get_family(used), "Japanese Generic1") << "the bundled face is not registered";
+    EXPECT_STREQ(pango_font_description_get_family(used), "Japanese Generic1")
+        << "the bundled face is not registered";
     EXPECT_NEAR(pango_font_description_get_size(used), 10 * PANGO_SCALE, PANGO_SCALE / 10);
     EXPECT_EQ(pango_font_description_get_weight(used), PANGO_WEIGHT_BOLD);
     pango_font_description_free(used);
@@ -304,7 +310,8 @@ TEST_F(GtkOptionsDialogTest, TheFontChooserOffersScalableFacesAndKeepsOnlyFaceAn
 
     PangoFontFamily** families = nullptr;
     int count = 0;
-    pango_context_list_families(gtk_widget_get_pango_context(GTK_WIDGET(m_dialog->Window())), &families, &count);
+    pango_context_list_families(gtk_widget_get_pango_context(GTK_WIDGET(m_dialog->Window())), &families,
+                                &count);
     bool found = false;
     for (int i = 0; i < count; ++i) {
         if (std::string_view(pango_font_family_get_name(families[i])) != "Japanese Generic1")

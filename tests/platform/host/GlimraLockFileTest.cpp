@@ -16,8 +16,9 @@ namespace {
 class GlimraLockFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() / ("glimra-lock-" + std::to_string(getpid()) + "-" +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        folder =
+            fs::temp_directory_path() / ("glimra-lock-" + std::to_string(getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder);
         path = (folder / "glimracode.lock").string();
     }
@@ -63,7 +64,8 @@ TEST_F(GlimraLockFileTest, AKilledHolderLeavesNothingStuck) {
 
 TEST_F(GlimraLockFileTest, AFileThatCannotBeMadeIsUnavailableNotHeld) {
     GlimraLockFile lock;
-    EXPECT_EQ(lock.Acquire((folder / "missing" / "glimracode.lock").string()), GlimraLockFile::Result::Unavailable);
+    EXPECT_EQ(lock.Acquire((folder / "missing" / "glimracode.lock").string()),
+              GlimraLockFile::Result::Unavailable);
     EXPECT_FALSE(lock.IsHeld());
 }
 

@@ -29,8 +29,8 @@ protected:
         XMapWindow(display, window);
         XSync(display, False);
         XClearWindow(display, window);
-        buffer = X11BackBuffer::Create(display, window, DefaultVisual(display, screen), DefaultDepth(display, screen),
-                                       Width, Height, GetParam());
+        buffer = X11BackBuffer::Create(display, window, DefaultVisual(display, screen),
+                                       DefaultDepth(display, screen), Width, Height, GetParam());
         ASSERT_NE(buffer, nullptr);
     }
 

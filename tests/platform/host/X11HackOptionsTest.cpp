@@ -25,8 +25,8 @@ TEST(X11HackOptions, AcceptsOneDashAndTwo) {
 }
 
 TEST(X11HackOptions, LeavesTheWindowsSwitchesAlone) {
-    for (const char* argument : {"/s", "-s", "s", "screen", "/c:1234", "/p", "/a", "/x", "-", "5", "", "---root",
-                                 "--rooted", "root", "/root", "-windowid"})
+    for (const char* argument : {"/s", "-s", "s", "screen", "/c:1234", "/p", "/a", "/x", "-", "5", "",
+                                 "---root", "--rooted", "root", "/root", "-windowid"})
         EXPECT_EQ(Parse({argument}).Mode, X11HackMode::NotAHack) << argument;
     EXPECT_EQ(Parse({}).Mode, X11HackMode::NotAHack);
 }

@@ -22,8 +22,8 @@ XvfbServer::XvfbServer(int width, int height) {
         dup2(null, STDOUT_FILENO);
         dup2(null, STDERR_FILENO);
         // -br: a black root window, so that whatever is drawn on it stands out.
-        execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
-               "-br", "-noreset", static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", displayFd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+               "tcp", "-br", "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);

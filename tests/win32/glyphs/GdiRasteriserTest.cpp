@@ -26,7 +26,9 @@ GlimraLogFont LogFontOf(const char* face, int32_t height = -13, int32_t weight =
     return logFont;
 }
 
-uint32_t Lightness(uint32_t pixel) { return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF); }
+uint32_t Lightness(uint32_t pixel) {
+    return ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
+}
 
 uint32_t Brightest(const Pixmap& pixmap) {
     uint32_t brightest = 0;
@@ -37,7 +39,9 @@ uint32_t Brightest(const Pixmap& pixmap) {
     return brightest;
 }
 
-bool IsBlank(const Pixmap& pixmap) { return pixmap == Pixmap(pixmap.Width(), pixmap.Height()); }
+bool IsBlank(const Pixmap& pixmap) {
+    return pixmap == Pixmap(pixmap.Width(), pixmap.Height());
+}
 
 bool WithinColour(uint32_t pixel, uint32_t colorRef) {
     uint32_t colour = PixelFromColorRef(colorRef);
@@ -75,7 +79,8 @@ TEST_F(GdiRasteriserTest, RegistersTheBundledFontFromTheExecutablesFolderWhateve
     std::string directory = ExecutableDirectory();
     ASSERT_FALSE(directory.empty());
     EXPECT_EQ(directory.back(), '\\');
-    EXPECT_NE(GetFileAttributesA((directory + "glimra_win32_glyphs_tests.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((directory + "glimra_win32_glyphs_tests.exe").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesA(ResourceFile().c_str()), INVALID_FILE_ATTRIBUTES) << "no .FOT was written";
 
     char previous[MAX_PATH] = {};
@@ -120,7 +125,9 @@ TEST_F(GdiRasteriserTest, FindsTheRegisteredFaceByName) {
 }
 
 TEST_F(GdiRasteriserTest, MeasuresTheCellTheFreeTypeRasteriserMeasures) {
-    auto metrics = [&](int32_t height, int32_t weight) { return s_rasteriser.CreateFont(LogFontOf(BundledFace, height, weight))->Metrics(); };
+    auto metrics = [&](int32_t height, int32_t weight) {
+        return s_rasteriser.CreateFont(LogFontOf(BundledFace, height, weight))->Metrics();
+    };
     EXPECT_EQ(metrics(-13, 900).Height, 14);
     EXPECT_EQ(metrics(-13, 900).MaxCharWidth, 8);
     EXPECT_EQ(metrics(-13, 400).MaxCharWidth, 7);
@@ -154,7 +161,8 @@ TEST_F(GdiRasteriserTest, PaintsTheColourAtFullCoverageAndNeverMoreThanItAtTheEd
         for (int32_t y = 0; y < image.Height(); ++y) {
             for (int32_t x = 0; x < image.Width(); ++x) {
                 uint32_t pixel = image.Pixel(x, y);
-                ASSERT_TRUE(WithinColour(pixel, SeaGreen)) << "code " << code << " at " << x << "," << y << ": " << PixelText(pixel);
+                ASSERT_TRUE(WithinColour(pixel, SeaGreen))
+                    << "code " << code << " at " << x << "," << y << ": " << PixelText(pixel);
                 edgePixels += pixel != 0 && pixel != PixelFromColorRef(SeaGreen);
             }
         }

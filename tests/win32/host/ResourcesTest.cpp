@@ -9,7 +9,9 @@
 
 namespace {
 
-std::string SaverPath() { return ExecutableDirectory() + GLIMRA_SCR_FROM_TESTS; }
+std::string SaverPath() {
+    return ExecutableDirectory() + GLIMRA_SCR_FROM_TESTS;
+}
 
 class SaverResources : public ::testing::Test {
 protected:
@@ -38,7 +40,8 @@ TEST_F(SaverResources, TheSystemListsTheSaverUnderStringOne) {
     char text[64] = {};
     ASSERT_GT(LoadStringA(m_module, 1, text, sizeof text), 0);
     EXPECT_STREQ(text, "Glimra Code");
-    EXPECT_NE(FindResourceA(m_module, MAKEINTRESOURCEA(100), reinterpret_cast<LPCSTR>(RT_GROUP_ICON)), nullptr)
+    EXPECT_NE(FindResourceA(m_module, MAKEINTRESOURCEA(100), reinterpret_cast<LPCSTR>(RT_GROUP_ICON)),
+              nullptr)
         << "no icon";
 }
 
@@ -71,17 +74,18 @@ TEST_F(SaverResources, TheVersionRecordSaysTwoSevenAndNamesTheSaver) {
         WORD Language;
         WORD CodePage;
     }* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueA(record.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(VerQueryValueA(record.data(), "\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
     ASSERT_GE(length, sizeof(Translation));
     char block[64];
-    std::snprintf(block, sizeof block, "\\StringFileInfo\\%04x%04x\\", translation->Language, translation->CodePage);
-    for (const auto& [name, expected] : {std::pair{"FileDescription", "Glimra Code Screen Saver"},
-                                         std::pair{"FileVersion", "2.7.0.0"},
-                                         std::pair{"ProductVersion", "2.7.0.0"}}) {
+    std::snprintf(block, sizeof block, "\\StringFileInfo\\%04x%04x\\", translation->Language,
+                  translation->CodePage);
+    for (const auto& [name, expected] :
+         {std::pair{"FileDescription", "Glimra Code Screen Saver"}, std::pair{"FileVersion", "2.7.0.0"},
+          std::pair{"ProductVersion", "2.7.0.0"}}) {
         char* value = nullptr;
-        ASSERT_TRUE(VerQueryValueA(record.data(), (std::string(block) + name).c_str(), reinterpret_cast<void**>(&value),
-                                   &length))
+        ASSERT_TRUE(VerQueryValueA(record.data(), (std::string(block) + name).c_str(),
+                                   reinterpret_cast<void**>(&value), &length))
             << name;
         EXPECT_STREQ(value, expected) << name;
     }

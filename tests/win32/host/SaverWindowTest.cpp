@@ -16,14 +16,16 @@
 
 namespace {
 
-constexpr uint32_t Red = 0xFF0000;   // as a surface pixel, 0x00RRGGBB
+constexpr uint32_t Red = 0xFF0000; // as a surface pixel, 0x00RRGGBB
 constexpr uint32_t Green = 0x00FF00;
 constexpr uint32_t Blue = 0x0000FF;
 
 // A window on a desktop of several monitors, when the test asks for one; Xvfb has a single screen.
 class FakeDesktopWindow : public SaverWindow {
 public:
-    GlimraScreenMetrics ScreenMetrics() override { return fakeMetrics ? *fakeMetrics : SaverWindow::ScreenMetrics(); }
+    GlimraScreenMetrics ScreenMetrics() override {
+        return fakeMetrics ? *fakeMetrics : SaverWindow::ScreenMetrics();
+    }
     std::optional<GlimraScreenMetrics> fakeMetrics;
 };
 
@@ -52,7 +54,9 @@ private:
     static bool Watched(UINT message) { return message == WM_KEYDOWN || message == WM_APP; }
 };
 
-LPARAM PointParam(int x, int y) { return MAKELPARAM(x, y); }
+LPARAM PointParam(int x, int y) {
+    return MAKELPARAM(x, y);
+}
 
 // What the window shows, read back through its device context as a screen grab would.
 Pixmap Capture(HWND window, int32_t width, int32_t height) {
@@ -67,7 +71,9 @@ Pixmap Capture(HWND window, int32_t width, int32_t height) {
     return picture;
 }
 
-uint32_t WindowPixel(HWND window, int x, int y) { return Capture(window, x + 1, y + 1).Pixel(x, y); }
+uint32_t WindowPixel(HWND window, int x, int y) {
+    return Capture(window, x + 1, y + 1).Pixel(x, y);
+}
 
 Pixmap Solid(int32_t width, int32_t height, uint32_t pixel) {
     Pixmap pixmap(width, height);
@@ -155,7 +161,8 @@ TEST(SaverWindowMessageLoop, TheFilterSeesEachQueuedMessageBeforeTheWindowDoes) 
     PostMessageA(window.Window(), WM_APP, 0, 0);
     PostMessageA(window.Window(), WM_CLOSE, 0, 0);
     window.RunMessageLoop();
-    EXPECT_EQ(window.events, (std::vector<std::string>{"filter 256", "dispatch 256", "filter 32768", "dispatch 32768"}));
+    EXPECT_EQ(window.events,
+              (std::vector<std::string>{"filter 256", "dispatch 256", "filter 32768", "dispatch 32768"}));
     EXPECT_EQ(window.Window(), nullptr) << "WM_CLOSE destroys the window and ends the loop";
 }
 
@@ -254,7 +261,8 @@ TEST_F(SaverWindowWithEngine, AKeyEndsTheSaverButASystemKeyAButtonPressAndAnEarl
     bool runningAtMarker = false;
     bool flagAtMarker = false;
     window.onMarker = [&] {
-        runningAtMarker = screen->engine() != nullptr && window.Window() != nullptr && window.FilterInstalled();
+        runningAtMarker =
+            screen->engine() != nullptr && window.Window() != nullptr && window.FilterInstalled();
         flagAtMarker = ScreenSaverRunning();
         PostMessageA(window.Window(), WM_KEYDOWN, 'A', 0);
     };

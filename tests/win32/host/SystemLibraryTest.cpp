@@ -34,7 +34,9 @@ std::string ModulePath(HMODULE module) {
     return std::string(path, length);
 }
 
-bool IsOurs(HMODULE module) { return GetProcAddress(module, Marker) != nullptr; }
+bool IsOurs(HMODULE module) {
+    return GetProcAddress(module, Marker) != nullptr;
+}
 
 class SystemLibraryTest : public ::testing::Test {
 protected:

@@ -12,7 +12,7 @@ namespace {
 // HKEY_CURRENT_USER is pointed at a scratch key for each test (RegOverridePredefKey), so the store
 // runs its real calls and the user's own settings are never touched.
 class RegistryHarness final : public StoreHarness {
-  public:
+public:
     RegistryHarness() {
         m_scratchPath = "Software\\GlimraCodeTests\\" + std::to_string(GetCurrentProcessId()) + "-" +
                         std::to_string(s_count++);
@@ -74,7 +74,7 @@ class RegistryHarness final : public StoreHarness {
         return true;
     }
 
-  private:
+private:
     static inline int s_count = 0;
     std::string m_scratchPath;
     HKEY m_scratch = nullptr;
