@@ -1,6 +1,7 @@
 #include "engine/GlimraCell.h"
 
 #include "engine/GlimraRandom.h"
+#include "engine/GridEdge.h"
 
 namespace {
 
@@ -156,10 +157,9 @@ void vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height
     const int32_t count = Count();
     if (count <= 0)
         return;
-    const double rowHeight = static_cast<double>(height) / count;
-    const int32_t cellHeight = static_cast<int32_t>(rowHeight);
+    const int32_t cellHeight = GridEdge(1, height, count);
     for (int32_t row = 0; row < count; ++row) {
-        const int32_t top = static_cast<int32_t>(row * rowHeight);
+        const int32_t top = GridEdge(row, height, count);
         m_cells[static_cast<size_t>(row)]->Draw(dc, left, top, width, cellHeight);
     }
 }

@@ -1,5 +1,7 @@
 #include "engine/GlimraColumn.h"
 
+#include "engine/GridEdge.h"
+
 vGlimraColumn::vGlimraColumn(int32_t rows) {
     SetRows(rows);
 }
@@ -46,10 +48,9 @@ void vGlimraBoard::Draw(Pixmap& dc, int32_t width, int32_t height) {
     const int32_t count = Count();
     if (count <= 0)
         return;
-    const double columnWidth = static_cast<double>(width) / count;
-    const int32_t width1 = static_cast<int32_t>(columnWidth);
+    const int32_t width1 = GridEdge(1, width, count);
     for (int32_t i = 0; i < count; ++i) {
-        const int32_t left = static_cast<int32_t>(i * columnWidth);
+        const int32_t left = GridEdge(i, width, count);
         m_columns[static_cast<size_t>(i)]->Draw(dc, left, width1, height);
     }
 }

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "engine/GlimraColumn.h"
+#include "engine/GridEdge.h"
 #include "engine/ProbeCreature.h"
 #include "support/PixmapExpect.h"
 
@@ -88,8 +89,8 @@ TEST(Board, LaysOut78By45CellsOver1024By768WithAOnePixelGap) {
     for (int32_t c = 0; c < 78; ++c)
         for (int32_t r = 0; r < 45; ++r) {
             const auto& rect = probes[static_cast<size_t>(c * 45 + r)]->drawn.at(0);
-            ASSERT_EQ(rect.left, static_cast<int32_t>(c * (1024.0 / 78)));
-            ASSERT_EQ(rect.top, static_cast<int32_t>(r * (768.0 / 45)));
+            ASSERT_EQ(rect.left, GridEdge(c, 1024, 78));
+            ASSERT_EQ(rect.top, GridEdge(r, 768, 45));
             ASSERT_EQ(rect.width, 13);
             ASSERT_EQ(rect.height, 17);
         }
@@ -97,6 +98,7 @@ TEST(Board, LaysOut78By45CellsOver1024By768WithAOnePixelGap) {
     EXPECT_EQ(seventh.left, 91);
     EXPECT_EQ(seventh.left + seventh.width - 1, 103);
     EXPECT_EQ(probes[8 * 45]->drawn.at(0).left, 105);
+    EXPECT_EQ(probes[15]->drawn.at(0).top, 256) << "15 x (768 / 45) is 256 in double arithmetic";
     EXPECT_TRUE(RectIs(surface, 104, 0, 1, 768, 0)) << "x = 104 belongs to no column";
     EXPECT_TRUE(RectIs(surface, 91, 0, 13, 17, 0xFFFFFF));
     EXPECT_TRUE(RectIs(surface, 91, 255, 13, 1, 0)) << "rows leave gaps the same way";
