@@ -13,6 +13,7 @@ if [ "${1:-all}" = all ]; then
   GLIMRA_PACKAGES+=(
     googletest libgtest-dev libbenchmark-dev
     clang libclang-rt-14-dev
+    g++-multilib qemu-user libfreetype-dev:i386 libfontconfig-dev:i386 libpng-dev:i386
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
     xvfb xauth xdotool x11-utils imagemagick
