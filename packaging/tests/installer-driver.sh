@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The installation cases of test-installer.sh. It runs inside tools/wine-env.sh, which sets
 # DISPLAY, WINEPREFIX and GLIMRA_WINE (the loader) for a fresh prefix of its own.
-#   installer-driver.sh SETUP_EXE
+#   installer-driver.sh SETUP_EXE win32|win64
+# A win64 prefix is a 64-bit Windows: the 64-bit saver goes to System32 and the 32-bit one to
+# SysWOW64. A win32 prefix is a 32-bit Windows: the 32-bit saver goes to System32 alone.
 set -uo pipefail
 source "$(dirname "$0")/../../tools/checks.sh"
 setup=$1
+arch=${2:-win64}
 wine=$GLIMRA_WINE
 drive="$WINEPREFIX/drive_c"
 system32="$drive/windows/system32"
@@ -21,6 +24,12 @@ key_exists() { "$wine" reg query "$1" >/dev/null 2>&1; }
 
 installed_files() { # where Windows lists savers, each with its font
     local folder
+    if [ "$arch" = win32 ]; then
+        [ -f "$system32/GlimraCode.scr" ] && [ -f "$system32/GlimraCode.TTF" ] || { echo "     missing in $system32"; return 1; }
+        file -b "$system32/GlimraCode.scr" | grep -q 'PE32 .*80386' || { echo "     System32 does not hold the 32-bit saver"; return 1; }
+        [ ! -e "$syswow64/GlimraCode.scr" ] || { echo "     a 32-bit Windows got a SysWOW64 saver"; return 1; }
+        return 0
+    fi
     for folder in "$system32" "$syswow64"; do
         [ -f "$folder/GlimraCode.scr" ] && [ -f "$folder/GlimraCode.TTF" ] || { echo "     missing in $folder"; return 1; }
     done
@@ -46,7 +55,7 @@ wait_until_gone() {
 # --- a silent install asks nothing and changes no choice of saver
 "$wine" "$setup" /S
 check "a silent install ends with exit code 0" is "$?" 0
-check "both savers and their fonts are where Windows lists savers (System32, SysWOW64)" installed_files
+check "the savers and their fonts are where Windows lists savers ($arch)" installed_files
 check "the uninstaller is registered in Programs and Features" eval \
     'is "$(registry_value "$uninstall_key" QuietUninstallString)" "\"C:\\Program Files\\GlimraCode\\Uninstall.exe\" /S"'
 check "the registered uninstaller exists" test -f "$program_folder/Uninstall.exe"

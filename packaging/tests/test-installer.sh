@@ -7,8 +7,8 @@
 #
 # Only the 64-bit Wine loader works on every machine this runs on (some kernels cannot execute
 # 32-bit programs at all), so the installation runs the 64-bit build of the installer script.
-# GlimraCode-Setup.exe, the 32-bit build of the same script, is checked without running it; where
-# 32-bit programs run, it is installed too.
+# GlimraCode-Setup.exe, the 32-bit build of the same script, is checked as a file everywhere; where
+# 32-bit programs run, it is also installed into a 32-bit prefix, as on a 32-bit Windows.
 set -uo pipefail
 source "$(dirname "$0")/../../tools/checks.sh"
 here=$(cd "$(dirname "$0")" && pwd)
@@ -69,14 +69,22 @@ check "the zip's text has Windows line ends" grep -q $'\r$' "$work/zip/GlimraCod
 mkdir -p "$work/wine"
 cp "$work/out/GlimraCode-Setup-x64.exe" "$work/wine/"
 if bash "$top/tools/wine-env.sh" "$work/wine" win64 /usr/lib/wine/wine64 \
-    bash "$here/installer-driver.sh" "$work/wine/GlimraCode-Setup-x64.exe"; then
+    bash "$here/installer-driver.sh" "$work/wine/GlimraCode-Setup-x64.exe" win64; then
     :
 else
     failures=$((failures + 1))
 fi
 
+# --- the 32-bit installer into a fresh 32-bit prefix (a 32-bit Windows), where 32-bit programs run
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo "note 32-bit programs run here, but GlimraCode-Setup.exe is not installed by this test yet"
+    mkdir -p "$work/wine32"
+    cp "$work/out/GlimraCode-Setup.exe" "$work/wine32/"
+    if bash "$top/tools/wine-env.sh" "$work/wine32" win32 /usr/lib/wine/wine \
+        bash "$here/installer-driver.sh" "$work/wine32/GlimraCode-Setup.exe" win32; then
+        echo "note GlimraCode-Setup.exe (32-bit) was installed, run and uninstalled in a 32-bit prefix"
+    else
+        failures=$((failures + 1))
+    fi
 else
     echo "note GlimraCode-Setup.exe (32-bit) was checked as a file only: this kernel cannot run 32-bit programs"
 fi
