@@ -75,6 +75,7 @@ place and sweepers wipe columns black.
 The package holds the saver as an XScreenSaver hack (with the description
 that lets the settings program list and preview it) and glimracode-render,
 which draws the animation off screen into PNG frames.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -45,6 +45,8 @@ check "glimracode-render is in /usr/bin" is_program "$render"
 check "the saver finds the font beside its real executable" font_beside_real_program "$hack"
 check "glimracode-render finds the font beside its real executable" font_beside_real_program "$render"
 check "the font ships in the package's data folder" test -f "$root/usr/share/glimracode/GlimraCode.TTF"
+check "the programs' licence, MIT, ships in the copyright file" grep -q "SPDX-License-Identifier: MIT" \
+    "$root/usr/share/doc/glimracode/copyright"
 check "the font's licence ships in the copyright file" grep -q "IPA Font License Agreement v1.0" \
     "$root/usr/share/doc/glimracode/copyright"
 check "the settings program's description is installed" test -f "$config"

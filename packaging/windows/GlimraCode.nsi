@@ -38,7 +38,7 @@ VIAddVersionKey "ProductName" "${NAME}"
 VIAddVersionKey "FileDescription" "${NAME} screen saver setup"
 VIAddVersionKey "FileVersion" "${VERSION}"
 VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "GlimraCode maintainers; glyph font (c) IPA, IPA Font License v1.0"
+VIAddVersionKey "LegalCopyright" "(c) GlimraCode maintainers, MIT licence; glyph font (c) IPA, IPA Font License v1.0"
 
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
