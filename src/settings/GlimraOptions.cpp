@@ -5,14 +5,8 @@
 
 namespace {
 
-const GlimraSettingInfo& Setting(std::string_view name) {
-    const GlimraSettingInfo* setting = FindSetting(name);
-    assert(setting != nullptr);
-    return *setting;
-}
-
 bool IsCharacterPair(const GlimraSettingInfo& setting) {
-    return setting.Name == "Start Char" || setting.Name == "End Char";
+    return setting.Id == GlimraSettingId::StartChar || setting.Id == GlimraSettingId::EndChar;
 }
 
 } // namespace
@@ -56,8 +50,8 @@ std::string SampleText(int32_t position) {
 void GlimraOptions::LoadControls(bool reload) {
     if (reload)
         m_settings.Load();
-    for (const std::string_view name : LoadControlsOrder) {
-        const GlimraSettingInfo& setting = Setting(name);
+    for (const GlimraSettingId id : LoadControlsOrder) {
+        const GlimraSettingInfo& setting = Setting(id);
         switch (setting.Control) {
         case GlimraSettingControl::UpDown:
             m_controls[Row(setting)] =

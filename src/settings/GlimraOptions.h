@@ -44,33 +44,35 @@ public:
 // byte, or nothing for code 0.
 [[nodiscard]] std::string SampleText(int32_t position);
 
-// The settings the dialog's LoadControls fills, in the order it fills them. "Font Size" and
-// "Font Name" stand together for the one font step.
-inline constexpr std::array<std::string_view, 25> LoadControlsOrder{"Delay",
-                                                                    "Saturation",
-                                                                    "Volatility",
-                                                                    "Creature",
-                                                                    "Blank",
-                                                                    "Static",
-                                                                    "Horizontal",
-                                                                    "Vertical",
-                                                                    "Nothing",
-                                                                    "Creature Start Color",
-                                                                    "Creature End Color",
-                                                                    "Creature States",
-                                                                    "Font Name",
-                                                                    "Font Size",
-                                                                    "Start Char",
-                                                                    "End Char",
-                                                                    "Flipper Start Color",
-                                                                    "Flipper Mid Color",
-                                                                    "Flipper End Color",
-                                                                    "Static Start Color",
-                                                                    "Static Mid Color",
-                                                                    "Static End Color",
-                                                                    "Flipper States",
-                                                                    "Static States",
-                                                                    "Speed Range"};
+// The settings the dialog's LoadControls fills, in the order it fills them. The font's size and
+// name stand together for the one font step.
+inline constexpr std::array<GlimraSettingId, 25> LoadControlsOrder{
+    GlimraSettingId::Delay,
+    GlimraSettingId::Saturation,
+    GlimraSettingId::Volatility,
+    GlimraSettingId::Creature,
+    GlimraSettingId::Blank,
+    GlimraSettingId::Static,
+    GlimraSettingId::Horizontal,
+    GlimraSettingId::Vertical,
+    GlimraSettingId::Nothing,
+    GlimraSettingId::CreatureStartColor,
+    GlimraSettingId::CreatureEndColor,
+    GlimraSettingId::CreatureStates,
+    GlimraSettingId::FontName,
+    GlimraSettingId::FontSize,
+    GlimraSettingId::StartChar,
+    GlimraSettingId::EndChar,
+    GlimraSettingId::FlipperStartColor,
+    GlimraSettingId::FlipperMidColor,
+    GlimraSettingId::FlipperEndColor,
+    GlimraSettingId::StaticStartColor,
+    GlimraSettingId::StaticMidColor,
+    GlimraSettingId::StaticEndColor,
+    GlimraSettingId::FlipperStates,
+    GlimraSettingId::StaticStates,
+    GlimraSettingId::SpeedRange,
+};
 
 // The text of the About page, lines separated by "\n".
 extern const std::string_view GlimraAboutText;

@@ -90,7 +90,39 @@ enum class GlimraSettingControl : uint8_t {
 using GlimraSettingField = std::variant<int32_t vGlimraSettings::*, uint32_t vGlimraSettings::*,
                                         bool vGlimraSettings::*, std::string vGlimraSettings::*>;
 
+// One identifier a setting, in the order of GlimraSettingsTable, which it indexes. Code names a
+// setting by its identifier; the value name, the text the stores and the user see, lives once, in
+// the table.
+enum class GlimraSettingId : uint8_t {
+    Delay,
+    Saturation,
+    FontSize,
+    Volatility,
+    Horizontal,
+    Vertical,
+    Creature,
+    Blank,
+    Static,
+    Nothing,
+    CreatureStartColor,
+    CreatureEndColor,
+    CreatureStates,
+    FontName,
+    FlipperStartColor,
+    FlipperMidColor,
+    FlipperEndColor,
+    StaticStartColor,
+    StaticMidColor,
+    StaticEndColor,
+    FlipperStates,
+    StaticStates,
+    StartChar,
+    EndChar,
+    SpeedRange,
+};
+
 struct GlimraSettingInfo {
+    GlimraSettingId Id;
     std::string_view Name; // the registry value name, the setting's name everywhere
     GlimraValueType Type;
     GlimraSettingField Field;
@@ -112,33 +144,46 @@ struct GlimraSettingInfo {
 // bounds, the renderer's options and the dialog all read this one table.
 inline constexpr std::array<GlimraSettingInfo, 25> GlimraSettingsTable{{
     // clang-format off
-    {"Delay",                GlimraValueType::Dword,  &vGlimraSettings::Delay,              100,        "", GlimraSettingControl::UpDown,      0, 5000},
-    {"Saturation",           GlimraValueType::Dword,  &vGlimraSettings::Saturation,         5,          "", GlimraSettingControl::UpDown,      0, 100},
-    {"Font Size",            GlimraValueType::Dword,  &vGlimraSettings::FontSize,           10,         "", GlimraSettingControl::FontChooser, 0, 0},
-    {"Volatility",           GlimraValueType::Dword,  &vGlimraSettings::Volatility,         10,         "", GlimraSettingControl::UpDown,      0, 100},
-    {"Horizontal",           GlimraValueType::Dword,  &vGlimraSettings::Horizontal,         1,          "", GlimraSettingControl::CheckBox,    0, 1},
-    {"Vertical",             GlimraValueType::Dword,  &vGlimraSettings::Vertical,           0,          "", GlimraSettingControl::CheckBox,    0, 1},
-    {"Creature",             GlimraValueType::Dword,  &vGlimraSettings::Creature,           50,         "", GlimraSettingControl::UpDown,      0, 100},
-    {"Blank",                GlimraValueType::Dword,  &vGlimraSettings::Blank,              50,         "", GlimraSettingControl::UpDown,      0, 100},
-    {"Static",               GlimraValueType::Dword,  &vGlimraSettings::Static,             50,         "", GlimraSettingControl::UpDown,      0, 100},
-    {"Nothing",              GlimraValueType::Dword,  &vGlimraSettings::Nothing,            0,          "", GlimraSettingControl::UpDown,      0, 100},
-    {"Creature Start Color", GlimraValueType::Dword,  &vGlimraSettings::CreatureStartColor, 0x00C6FF00, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Creature End Color",   GlimraValueType::Dword,  &vGlimraSettings::CreatureEndColor,   0x00008000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Creature States",      GlimraValueType::Dword,  &vGlimraSettings::CreatureStates,     8,          "", GlimraSettingControl::UpDown,      0, 50},
-    {"Font Name",            GlimraValueType::String, &vGlimraSettings::FontName,           0,          "Japanese Generic1", GlimraSettingControl::FontChooser, 0, 0},
-    {"Flipper Start Color",  GlimraValueType::Dword,  &vGlimraSettings::FlipperStartColor,  0x00000000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Flipper Mid Color",    GlimraValueType::Dword,  &vGlimraSettings::FlipperMidColor,    0x00C6FF00, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Flipper End Color",    GlimraValueType::Dword,  &vGlimraSettings::FlipperEndColor,    0x00008000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Static Start Color",   GlimraValueType::Dword,  &vGlimraSettings::StaticStartColor,   0x00000000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Static Mid Color",     GlimraValueType::Dword,  &vGlimraSettings::StaticMidColor,     0x00C6FF00, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Static End Color",     GlimraValueType::Dword,  &vGlimraSettings::StaticEndColor,     0x00008000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
-    {"Flipper States",       GlimraValueType::Dword,  &vGlimraSettings::FlipperStates,      6,          "", GlimraSettingControl::UpDown,      0, 50},
-    {"Static States",        GlimraValueType::Dword,  &vGlimraSettings::StaticStates,       12,         "", GlimraSettingControl::UpDown,      0, 50},
-    {"Start Char",           GlimraValueType::Dword,  &vGlimraSettings::StartChar,          193,        "", GlimraSettingControl::UpDown,      0, 254},
-    {"End Char",             GlimraValueType::Dword,  &vGlimraSettings::EndChar,            237,        "", GlimraSettingControl::UpDown,      0, 254},
-    {"Speed Range",          GlimraValueType::Dword,  &vGlimraSettings::SpeedRange,         3,          "", GlimraSettingControl::UpDown,      0, 20},
+    {GlimraSettingId::Delay,              "Delay",                GlimraValueType::Dword,  &vGlimraSettings::Delay,              100,        "", GlimraSettingControl::UpDown,      0, 5000},
+    {GlimraSettingId::Saturation,         "Saturation",           GlimraValueType::Dword,  &vGlimraSettings::Saturation,         5,          "", GlimraSettingControl::UpDown,      0, 100},
+    {GlimraSettingId::FontSize,           "Font Size",            GlimraValueType::Dword,  &vGlimraSettings::FontSize,           10,         "", GlimraSettingControl::FontChooser, 0, 0},
+    {GlimraSettingId::Volatility,         "Volatility",           GlimraValueType::Dword,  &vGlimraSettings::Volatility,         10,         "", GlimraSettingControl::UpDown,      0, 100},
+    {GlimraSettingId::Horizontal,         "Horizontal",           GlimraValueType::Dword,  &vGlimraSettings::Horizontal,         1,          "", GlimraSettingControl::CheckBox,    0, 1},
+    {GlimraSettingId::Vertical,           "Vertical",             GlimraValueType::Dword,  &vGlimraSettings::Vertical,           0,          "", GlimraSettingControl::CheckBox,    0, 1},
+    {GlimraSettingId::Creature,           "Creature",             GlimraValueType::Dword,  &vGlimraSettings::Creature,           50,         "", GlimraSettingControl::UpDown,      0, 100},
+    {GlimraSettingId::Blank,              "Blank",                GlimraValueType::Dword,  &vGlimraSettings::Blank,              50,         "", GlimraSettingControl::UpDown,      0, 100},
+    {GlimraSettingId::Static,             "Static",               GlimraValueType::Dword,  &vGlimraSettings::Static,             50,         "", GlimraSettingControl::UpDown,      0, 100},
+    {GlimraSettingId::Nothing,            "Nothing",              GlimraValueType::Dword,  &vGlimraSettings::Nothing,            0,          "", GlimraSettingControl::UpDown,      0, 100},
+    {GlimraSettingId::CreatureStartColor, "Creature Start Color", GlimraValueType::Dword,  &vGlimraSettings::CreatureStartColor, 0x00C6FF00, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::CreatureEndColor,   "Creature End Color",   GlimraValueType::Dword,  &vGlimraSettings::CreatureEndColor,   0x00008000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::CreatureStates,     "Creature States",      GlimraValueType::Dword,  &vGlimraSettings::CreatureStates,     8,          "", GlimraSettingControl::UpDown,      0, 50},
+    {GlimraSettingId::FontName,           "Font Name",            GlimraValueType::String, &vGlimraSettings::FontName,           0,          "Japanese Generic1", GlimraSettingControl::FontChooser, 0, 0},
+    {GlimraSettingId::FlipperStartColor,  "Flipper Start Color",  GlimraValueType::Dword,  &vGlimraSettings::FlipperStartColor,  0x00000000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::FlipperMidColor,    "Flipper Mid Color",    GlimraValueType::Dword,  &vGlimraSettings::FlipperMidColor,    0x00C6FF00, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::FlipperEndColor,    "Flipper End Color",    GlimraValueType::Dword,  &vGlimraSettings::FlipperEndColor,    0x00008000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::StaticStartColor,   "Static Start Color",   GlimraValueType::Dword,  &vGlimraSettings::StaticStartColor,   0x00000000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::StaticMidColor,     "Static Mid Color",     GlimraValueType::Dword,  &vGlimraSettings::StaticMidColor,     0x00C6FF00, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::StaticEndColor,     "Static End Color",     GlimraValueType::Dword,  &vGlimraSettings::StaticEndColor,     0x00008000, "", GlimraSettingControl::ColourPanel, 0, 0x00FFFFFF},
+    {GlimraSettingId::FlipperStates,      "Flipper States",       GlimraValueType::Dword,  &vGlimraSettings::FlipperStates,      6,          "", GlimraSettingControl::UpDown,      0, 50},
+    {GlimraSettingId::StaticStates,       "Static States",        GlimraValueType::Dword,  &vGlimraSettings::StaticStates,       12,         "", GlimraSettingControl::UpDown,      0, 50},
+    {GlimraSettingId::StartChar,          "Start Char",           GlimraValueType::Dword,  &vGlimraSettings::StartChar,          193,        "", GlimraSettingControl::UpDown,      0, 254},
+    {GlimraSettingId::EndChar,            "End Char",             GlimraValueType::Dword,  &vGlimraSettings::EndChar,            237,        "", GlimraSettingControl::UpDown,      0, 254},
+    {GlimraSettingId::SpeedRange,         "Speed Range",          GlimraValueType::Dword,  &vGlimraSettings::SpeedRange,         3,          "", GlimraSettingControl::UpDown,      0, 20},
     // clang-format on
 }};
+
+// The table row of every identifier is the identifier's own index.
+static_assert([] {
+    for (size_t row = 0; row < GlimraSettingsTable.size(); ++row)
+        if (static_cast<size_t>(GlimraSettingsTable[row].Id) != row)
+            return false;
+    return true;
+}());
+
+// The row of a setting by its identifier.
+[[nodiscard]] constexpr const GlimraSettingInfo& Setting(GlimraSettingId id) {
+    return GlimraSettingsTable[static_cast<size_t>(id)];
+}
 
 // The row of a setting by its value name, compared without regard to ASCII case; nil if none.
 [[nodiscard]] const GlimraSettingInfo* FindSetting(std::string_view name);

@@ -112,7 +112,7 @@ TEST(GlimraOptionsRules, ASampleIsTheLowByteOfThePositionAndNothingForCodeZero) 
 
 TEST(GlimraOptionsRules, TheLoadOrderNamesEverySettingOnce) {
     for (const GlimraSettingInfo& setting : GlimraSettingsTable)
-        EXPECT_EQ(std::count(LoadControlsOrder.begin(), LoadControlsOrder.end(), setting.Name), 1)
+        EXPECT_EQ(std::count(LoadControlsOrder.begin(), LoadControlsOrder.end(), setting.Id), 1)
             << setting.Name;
 }
 

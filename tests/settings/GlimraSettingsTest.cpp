@@ -276,6 +276,8 @@ TEST(GlimraSettingsTable, NamesAreUniqueFoundWithoutCaseAndBoundToOneFieldEach) 
         EXPECT_NE(settings, vGlimraSettings()) << setting.Name;
     }
     EXPECT_EQ(FindSetting("creature STATES"), &GlimraSettingsTable[12]);
+    EXPECT_EQ(FindSetting("Creature States"), &Setting(GlimraSettingId::CreatureStates));
+    EXPECT_EQ(FindSetting("Speed Range"), &Setting(GlimraSettingId::SpeedRange));
     EXPECT_EQ(FindSetting("Creatures"), nullptr);
 }
 

@@ -12,12 +12,6 @@
 
 namespace {
 
-const GlimraSettingInfo& Setting(std::string_view name) {
-    const GlimraSettingInfo* setting = FindSetting(name);
-    assert(setting != nullptr);
-    return *setting;
-}
-
 size_t Row(const GlimraSettingInfo& setting) {
     return static_cast<size_t>(&setting - GlimraSettingsTable.data());
 }
@@ -171,7 +165,7 @@ GtkOptionsDialog::GtkOptionsDialog() {
     m_options.LoadControls(true);
     gtk_widget_show_all(m_window);
     // Focus starts in the first number field, whose Enter reaches the default button.
-    gtk_widget_grab_focus(m_controls[Row(Setting("Delay"))]);
+    gtk_widget_grab_focus(m_controls[Row(Setting(GlimraSettingId::Delay))]);
 }
 
 GtkOptionsDialog::~GtkOptionsDialog() {
@@ -181,13 +175,13 @@ GtkOptionsDialog::~GtkOptionsDialog() {
 
 GtkWidget* GtkOptionsDialog::BuildGeneralPage() {
     GtkWidget* general = Grid();
-    NumberField(GTK_GRID(general), 0, "Tick Delay (ms):", "Delay");
-    NumberField(GTK_GRID(general), 1, "% Column Saturation:", "Saturation");
+    NumberField(GTK_GRID(general), 0, "Tick Delay (ms):", GlimraSettingId::Delay);
+    NumberField(GTK_GRID(general), 1, "% Column Saturation:", GlimraSettingId::Saturation);
     GtkWidget* weights = Grid();
-    NumberField(GTK_GRID(weights), 0, "Creature:", "Creature");
-    NumberField(GTK_GRID(weights), 1, "Sweeper:", "Blank");
-    NumberField(GTK_GRID(weights), 2, "Static:", "Static");
-    NumberField(GTK_GRID(weights), 3, "Nothing:", "Nothing");
+    NumberField(GTK_GRID(weights), 0, "Creature:", GlimraSettingId::Creature);
+    NumberField(GTK_GRID(weights), 1, "Sweeper:", GlimraSettingId::Blank);
+    NumberField(GTK_GRID(weights), 2, "Static:", GlimraSettingId::Static);
+    NumberField(GTK_GRID(weights), 3, "Nothing:", GlimraSettingId::Nothing);
 
     GtkWidget* caption = gtk_label_new(nullptr);
     gtk_label_set_markup(GTK_LABEL(caption), "<b><big>Glimra Code</big></b>");
@@ -206,14 +200,15 @@ GtkWidget* GtkOptionsDialog::BuildGeneralPage() {
     m_fontSample = gtk_label_new("Sample");
     gtk_widget_set_size_request(m_fontSample, -1, 48);
     gtk_grid_attach(GTK_GRID(font), Sunken(m_fontSample), 0, 1, 4, 1);
-    NumberField(GTK_GRID(font), 2, "Start Character:", "Start Char");
-    gtk_grid_attach(GTK_GRID(font), CharacterSample("Start Char"), 2, 2, 1, 1);
-    NumberField(GTK_GRID(font), 3, "End Character:", "End Char");
-    gtk_grid_attach(GTK_GRID(font), CharacterSample("End Char"), 2, 3, 1, 1);
-    for (const auto& [row, text, name] : {std::tuple{4, "Flip Characters Horizontally", "Horizontal"},
-                                          std::tuple{5, "Flip Characters Vertically", "Vertical"}}) {
+    NumberField(GTK_GRID(font), 2, "Start Character:", GlimraSettingId::StartChar);
+    gtk_grid_attach(GTK_GRID(font), CharacterSample(GlimraSettingId::StartChar), 2, 2, 1, 1);
+    NumberField(GTK_GRID(font), 3, "End Character:", GlimraSettingId::EndChar);
+    gtk_grid_attach(GTK_GRID(font), CharacterSample(GlimraSettingId::EndChar), 2, 3, 1, 1);
+    for (const auto& [row, text, id] :
+         {std::tuple{4, "Flip Characters Horizontally", GlimraSettingId::Horizontal},
+          std::tuple{5, "Flip Characters Vertically", GlimraSettingId::Vertical}}) {
         GtkWidget* check = gtk_check_button_new_with_label(text);
-        Binding* binding = Bind(name);
+        Binding* binding = Bind(id);
         m_controls[Row(*binding->Setting)] = check;
         g_signal_connect(check, "toggled", G_CALLBACK(OnToggled), binding);
         gtk_grid_attach(GTK_GRID(font), check, 0, row, 4, 1);
@@ -232,16 +227,16 @@ GtkWidget* GtkOptionsDialog::BuildGeneralPage() {
 
 GtkWidget* GtkOptionsDialog::BuildCreaturePage() {
     GtkWidget* cascade = Grid();
-    NumberField(GTK_GRID(cascade), 0, "Fade Length:", "Creature States");
-    NumberField(GTK_GRID(cascade), 1, "Speed Range:", "Speed Range");
-    ColourPanel(GTK_GRID(cascade), 2, "Initial Color:", "Creature Start Color");
-    ColourPanel(GTK_GRID(cascade), 3, "Final Color:", "Creature End Color");
+    NumberField(GTK_GRID(cascade), 0, "Fade Length:", GlimraSettingId::CreatureStates);
+    NumberField(GTK_GRID(cascade), 1, "Speed Range:", GlimraSettingId::SpeedRange);
+    ColourPanel(GTK_GRID(cascade), 2, "Initial Color:", GlimraSettingId::CreatureStartColor);
+    ColourPanel(GTK_GRID(cascade), 3, "Final Color:", GlimraSettingId::CreatureEndColor);
     GtkWidget* volatility = Grid();
-    NumberField(GTK_GRID(volatility), 0, "% Volatility:", "Volatility");
-    NumberField(GTK_GRID(volatility), 1, "Fade Length:", "Flipper States");
-    ColourPanel(GTK_GRID(volatility), 2, "Initial Color:", "Flipper Start Color");
-    ColourPanel(GTK_GRID(volatility), 3, "Mid Color:", "Flipper Mid Color");
-    ColourPanel(GTK_GRID(volatility), 4, "Final Color:", "Flipper End Color");
+    NumberField(GTK_GRID(volatility), 0, "% Volatility:", GlimraSettingId::Volatility);
+    NumberField(GTK_GRID(volatility), 1, "Fade Length:", GlimraSettingId::FlipperStates);
+    ColourPanel(GTK_GRID(volatility), 2, "Initial Color:", GlimraSettingId::FlipperStartColor);
+    ColourPanel(GTK_GRID(volatility), 3, "Mid Color:", GlimraSettingId::FlipperMidColor);
+    ColourPanel(GTK_GRID(volatility), 4, "Final Color:", GlimraSettingId::FlipperEndColor);
 
     GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
     gtk_container_set_border_width(GTK_CONTAINER(page), 6);
@@ -255,22 +250,22 @@ GtkWidget* GtkOptionsDialog::BuildCreaturePage() {
 GtkWidget* GtkOptionsDialog::BuildStaticPage() {
     GtkWidget* page = Grid();
     gtk_container_set_border_width(GTK_CONTAINER(page), 12);
-    NumberField(GTK_GRID(page), 0, "Fade Length:", "Static States");
-    ColourPanel(GTK_GRID(page), 1, "Initial Color:", "Static Start Color");
-    ColourPanel(GTK_GRID(page), 2, "Mid Color:", "Static Mid Color");
-    ColourPanel(GTK_GRID(page), 3, "Final Color:", "Static End Color");
+    NumberField(GTK_GRID(page), 0, "Fade Length:", GlimraSettingId::StaticStates);
+    ColourPanel(GTK_GRID(page), 1, "Initial Color:", GlimraSettingId::StaticStartColor);
+    ColourPanel(GTK_GRID(page), 2, "Mid Color:", GlimraSettingId::StaticMidColor);
+    ColourPanel(GTK_GRID(page), 3, "Final Color:", GlimraSettingId::StaticEndColor);
     return page;
 }
 
-GtkOptionsDialog::Binding* GtkOptionsDialog::Bind(std::string_view name) {
-    const GlimraSettingInfo& setting = Setting(name);
+GtkOptionsDialog::Binding* GtkOptionsDialog::Bind(GlimraSettingId id) {
+    const GlimraSettingInfo& setting = Setting(id);
     Binding& binding = m_bindings[Row(setting)];
     binding = Binding{this, &setting};
     return &binding;
 }
 
-GtkWidget* GtkOptionsDialog::NumberField(GtkGrid* grid, int row, const char* label, std::string_view name) {
-    Binding* binding = Bind(name);
+GtkWidget* GtkOptionsDialog::NumberField(GtkGrid* grid, int row, const char* label, GlimraSettingId id) {
+    Binding* binding = Bind(id);
     GtkWidget* spin =
         gtk_spin_button_new_with_range(binding->Setting->DialogMin, binding->Setting->DialogMax, 1);
     gtk_spin_button_set_digits(GTK_SPIN_BUTTON(spin), 0);
@@ -288,8 +283,8 @@ GtkWidget* GtkOptionsDialog::NumberField(GtkGrid* grid, int row, const char* lab
     return spin;
 }
 
-GtkWidget* GtkOptionsDialog::ColourPanel(GtkGrid* grid, int row, const char* label, std::string_view name) {
-    Binding* binding = Bind(name);
+GtkWidget* GtkOptionsDialog::ColourPanel(GtkGrid* grid, int row, const char* label, GlimraSettingId id) {
+    Binding* binding = Bind(id);
     GtkWidget* button = gtk_color_button_new();
     // Straight into the editor: any colour may be chosen, not only the palette's.
     g_object_set(button, "show-editor", TRUE, nullptr);
@@ -302,8 +297,8 @@ GtkWidget* GtkOptionsDialog::ColourPanel(GtkGrid* grid, int row, const char* lab
     return button;
 }
 
-GtkWidget* GtkOptionsDialog::CharacterSample(std::string_view name) {
-    const size_t row = Row(Setting(name));
+GtkWidget* GtkOptionsDialog::CharacterSample(GlimraSettingId id) {
+    const size_t row = Row(Setting(id));
     m_samples[row] = gtk_label_new("");
     gtk_widget_set_size_request(m_samples[row], 40, 32);
     return Sunken(m_samples[row]);

@@ -66,10 +66,10 @@ private:
     GtkWidget* BuildGeneralPage();
     GtkWidget* BuildCreaturePage();
     GtkWidget* BuildStaticPage();
-    GtkWidget* NumberField(GtkGrid* grid, int row, const char* label, std::string_view setting);
-    GtkWidget* ColourPanel(GtkGrid* grid, int row, const char* label, std::string_view setting);
-    GtkWidget* CharacterSample(std::string_view setting);
-    Binding* Bind(std::string_view setting);
+    GtkWidget* NumberField(GtkGrid* grid, int row, const char* label, GlimraSettingId setting);
+    GtkWidget* ColourPanel(GtkGrid* grid, int row, const char* label, GlimraSettingId setting);
+    GtkWidget* CharacterSample(GlimraSettingId setting);
+    Binding* Bind(GlimraSettingId setting);
     void RedrawSamples();
 
     void Ok();

@@ -14,35 +14,35 @@ namespace {
 // Which controls show which setting. A pair has its edit box and up-down; a check box or colour
 // panel has no second control.
 struct SettingControls {
-    std::string_view Name;
+    GlimraSettingId Id;
     int Control;
     int UpDown;
 };
 
 constexpr std::array<SettingControls, 23> ControlTable{{
-    {"Delay", IDC_TICKDELAYEDIT, IDC_TICKDELAYUPDOWN},
-    {"Saturation", IDC_COLSATEDIT, IDC_COLSATUPDOWN},
-    {"Volatility", IDC_VOLATILITYEDIT, IDC_VOLATILITYUPDOWN},
-    {"Creature", IDC_CREATUREWEIGHT, IDC_CREATUREWEIGHTUPDOWN},
-    {"Blank", IDC_BLANKWEIGHT, IDC_BLANKWEIGHTUPDOWN},
-    {"Static", IDC_STATICWEIGHT, IDC_STATICWEIGHTUPDOWN},
-    {"Horizontal", IDC_HFLIPCHECK, 0},
-    {"Vertical", IDC_VFLIPCHECK, 0},
-    {"Nothing", IDC_NOTHINGEDIT, IDC_NOTHINGUPDOWN},
-    {"Creature Start Color", IDC_STARTCOLORPANEL, 0},
-    {"Creature End Color", IDC_ENDCOLORPANEL, 0},
-    {"Creature States", IDC_STATEEDIT, IDC_STATEUPDOWN},
-    {"Start Char", IDC_STARTCHAREDIT, IDC_STARTCHARUPDOWN},
-    {"End Char", IDC_ENDCHAREDIT, IDC_ENDCHARUPDOWN},
-    {"Flipper Start Color", IDC_FLIPSTARTCOLOR, 0},
-    {"Flipper Mid Color", IDC_FLIPMIDCOLOR, 0},
-    {"Flipper End Color", IDC_FLIPFINALCOLOR, 0},
-    {"Static Start Color", IDC_STATICSTARTCOLOR, 0},
-    {"Static Mid Color", IDC_STATICMIDCOLOR, 0},
-    {"Static End Color", IDC_STATICFINALCOLOR, 0},
-    {"Flipper States", IDC_VOLSTATEEDIT, IDC_VOLSTATEUPDOWN},
-    {"Static States", IDC_STATICSTATEEDIT, IDC_STATICSTATEUPDOWN},
-    {"Speed Range", IDC_SPEEDRANGEEDIT, IDC_SPEEDRANGEUPDOWN},
+    {GlimraSettingId::Delay, IDC_TICKDELAYEDIT, IDC_TICKDELAYUPDOWN},
+    {GlimraSettingId::Saturation, IDC_COLSATEDIT, IDC_COLSATUPDOWN},
+    {GlimraSettingId::Volatility, IDC_VOLATILITYEDIT, IDC_VOLATILITYUPDOWN},
+    {GlimraSettingId::Creature, IDC_CREATUREWEIGHT, IDC_CREATUREWEIGHTUPDOWN},
+    {GlimraSettingId::Blank, IDC_BLANKWEIGHT, IDC_BLANKWEIGHTUPDOWN},
+    {GlimraSettingId::Static, IDC_STATICWEIGHT, IDC_STATICWEIGHTUPDOWN},
+    {GlimraSettingId::Horizontal, IDC_HFLIPCHECK, 0},
+    {GlimraSettingId::Vertical, IDC_VFLIPCHECK, 0},
+    {GlimraSettingId::Nothing, IDC_NOTHINGEDIT, IDC_NOTHINGUPDOWN},
+    {GlimraSettingId::CreatureStartColor, IDC_STARTCOLORPANEL, 0},
+    {GlimraSettingId::CreatureEndColor, IDC_ENDCOLORPANEL, 0},
+    {GlimraSettingId::CreatureStates, IDC_STATEEDIT, IDC_STATEUPDOWN},
+    {GlimraSettingId::StartChar, IDC_STARTCHAREDIT, IDC_STARTCHARUPDOWN},
+    {GlimraSettingId::EndChar, IDC_ENDCHAREDIT, IDC_ENDCHARUPDOWN},
+    {GlimraSettingId::FlipperStartColor, IDC_FLIPSTARTCOLOR, 0},
+    {GlimraSettingId::FlipperMidColor, IDC_FLIPMIDCOLOR, 0},
+    {GlimraSettingId::FlipperEndColor, IDC_FLIPFINALCOLOR, 0},
+    {GlimraSettingId::StaticStartColor, IDC_STATICSTARTCOLOR, 0},
+    {GlimraSettingId::StaticMidColor, IDC_STATICMIDCOLOR, 0},
+    {GlimraSettingId::StaticEndColor, IDC_STATICFINALCOLOR, 0},
+    {GlimraSettingId::FlipperStates, IDC_VOLSTATEEDIT, IDC_VOLSTATEUPDOWN},
+    {GlimraSettingId::StaticStates, IDC_STATICSTATEEDIT, IDC_STATICSTATEUPDOWN},
+    {GlimraSettingId::SpeedRange, IDC_SPEEDRANGEEDIT, IDC_SPEEDRANGEUPDOWN},
 }};
 
 constexpr std::array<const char*, 5> PageNames{"General Settings", "Creature", "Sweeper", "Static", "About"};
@@ -56,7 +56,7 @@ constexpr int ButtonHeight = 25;
 
 const SettingControls& ControlsOf(const GlimraSettingInfo& setting) {
     for (const SettingControls& controls : ControlTable) {
-        if (controls.Name == setting.Name)
+        if (controls.Id == setting.Id)
             return controls;
     }
     std::abort();
@@ -65,13 +65,9 @@ const SettingControls& ControlsOf(const GlimraSettingInfo& setting) {
 const GlimraSettingInfo* SettingOfControl(int id) {
     for (const SettingControls& controls : ControlTable) {
         if (controls.Control == id || (controls.UpDown != 0 && controls.UpDown == id))
-            return FindSetting(controls.Name);
+            return &Setting(controls.Id);
     }
     return nullptr;
-}
-
-const GlimraSettingInfo& Setting(std::string_view name) {
-    return *FindSetting(name);
 }
 
 std::string ControlText(HWND window, int id) {
@@ -295,7 +291,7 @@ void TGlimraOpts::FormCreate() {
                             reinterpret_cast<LPARAM>(&item));
     }
     for (const SettingControls& controls : ControlTable) {
-        const GlimraSettingInfo& setting = Setting(controls.Name);
+        const GlimraSettingInfo& setting = Setting(controls.Id);
         if (controls.UpDown != 0)
             SendDlgItemMessageA(m_window, controls.UpDown, UDM_SETRANGE32,
                                 static_cast<WPARAM>(setting.DialogMin),
@@ -358,11 +354,11 @@ void TGlimraOpts::colorpanelClick(int panel) {
 }
 
 void TGlimraOpts::startchareditChange() {
-    NumberEditChange(Setting("Start Char"));
+    NumberEditChange(Setting(GlimraSettingId::StartChar));
 }
 
 void TGlimraOpts::endchareditChange() {
-    NumberEditChange(Setting("End Char"));
+    NumberEditChange(Setting(GlimraSettingId::EndChar));
 }
 
 void TGlimraOpts::changefontbuttonClick() {
@@ -424,7 +420,7 @@ void TGlimraOpts::ShowFont(const std::string& face, int32_t points) {
 }
 
 void TGlimraOpts::ShowSample(const GlimraSettingInfo& setting, const std::string& text) {
-    const int sample = setting.Name == "Start Char" ? IDC_STARTCHARSAMPLE : IDC_ENDCHARSAMPLE;
+    const int sample = setting.Id == GlimraSettingId::StartChar ? IDC_STARTCHARSAMPLE : IDC_ENDCHARSAMPLE;
     SetDlgItemTextA(m_window, sample, text.c_str());
 }
 
