@@ -156,10 +156,32 @@ bool TGlimraOpts::Create(HINSTANCE instance) {
 void TGlimraOpts::RunMessageLoop() {
     MSG message;
     while (!m_ended && m_window != nullptr && GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (HeldSinceBeforeShown(message))
+            continue;
         if (m_window != nullptr && IsDialogMessageA(m_window, &message))
             continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
+    }
+}
+
+// A key that was already down when the dialog appeared repeats into it: Enter still held from the
+// dialog that closed a moment ago would press this one's Ok. Only a key pressed while the dialog
+// shows may act; its own repeats act too, as a held arrow key steps a number.
+bool TGlimraOpts::HeldSinceBeforeShown(const MSG& message) {
+    const auto key = static_cast<size_t>(message.wParam & 0xFF);
+    switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if ((message.lParam & (1 << 30)) == 0)
+            m_pressedWhileShown.set(key);
+        return !m_pressedWhileShown.test(key);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        m_pressedWhileShown.reset(key);
+        return false;
+    default:
+        return false;
     }
 }
 

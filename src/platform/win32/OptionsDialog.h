@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include <array>
+#include <bitset>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,6 +53,7 @@ private:
     static INT_PTR CALLBACK DialogProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void HandleCommand(int id, int code);
+    bool HeldSinceBeforeShown(const MSG& message);
 
     void FormCreate();
     void FormDestroy();
@@ -72,6 +74,7 @@ private:
 
     HWND m_window = nullptr;
     bool m_ended = false;
+    std::bitset<256> m_pressedWhileShown;
     std::unique_ptr<GlimraOptions> m_options;
     HFONT m_sampleFont = nullptr;
     HFONT m_captionFont = nullptr;

@@ -211,6 +211,35 @@ TEST_F(OptionsDialogTest, TheCloseBoxEndsWithoutSaving) {
     EXPECT_EQ(m_registry.ValueCount(), 0u);
 }
 
+// Keys as the message loop gets them from the system: bit 30 of lParam says the key was already down.
+constexpr LPARAM FreshPress = 0x001C0001;
+constexpr LPARAM Repeat = FreshPress | (1 << 30);
+
+TEST_F(OptionsDialogTest, AKeyHeldSinceBeforeTheDialogShowedPressesNothing) {
+    Open();
+    // Enter still held from a dialog that closed a moment before repeats into this one.
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYDOWN, VK_RETURN, Repeat);
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYDOWN, VK_RETURN, Repeat);
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYUP, VK_RETURN, Repeat | (1u << 31));
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYDOWN, VK_ESCAPE, FreshPress);
+    m_form->RunMessageLoop();
+    EXPECT_TRUE(m_form->Ended());
+    EXPECT_EQ(m_registry.ValueCount(), 0u) << "the held Enter pressed Ok";
+}
+
+TEST_F(OptionsDialogTest, AKeyPressedWhileShownActsAndSoDoItsRepeats) {
+    m_registry.PutNumber("Delay", 10);
+    Open();
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYDOWN, VK_UP, FreshPress);
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYDOWN, VK_UP, Repeat);
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYUP, VK_UP, Repeat | (1u << 31));
+    PostMessageA(Control(IDC_TICKDELAYEDIT), WM_KEYDOWN, VK_RETURN, FreshPress);
+    m_form->RunMessageLoop();
+    EXPECT_TRUE(m_form->Ended());
+    EXPECT_EQ(m_registry.Number("Delay"), 12);
+    EXPECT_EQ(m_registry.ValueCount(), 25u);
+}
+
 TEST_F(OptionsDialogTest, DefaultsThenOkWritesAllTwentyFiveDefaultsWithTheirTypes) {
     vGlimraSettings stored;
     stored.Delay = 1;
