@@ -32,7 +32,7 @@ start_dialog() {
         # single-instance marker for a moment after its exit: start again.
         while kill -0 "$pid" 2>/dev/null && [ "$(date +%s)" -lt $deadline ]; do
             window=$(xdotool search --onlyvisible --name '^vGlimra Screen Saver$' 2>/dev/null | head -n1)
-            [ -n "$window" ] && { sleep 0.5; return 0; }
+            [ -n "$window" ] && { has_focus && return 0; }
             sleep 0.1
         done
         wait "$pid" 2>/dev/null
@@ -40,6 +40,21 @@ start_dialog() {
     done
     return 1
 }
+# Waits until the dialog has the keyboard, so that a key pressed next reaches it.
+has_focus() {
+    local deadline=$(($(date +%s) + 5))
+    while [ "$(date +%s)" -lt $deadline ]; do
+        xdotool windowfocus --sync "$window" 2>/dev/null
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$window" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# A key pressed and released as a user would, both through XTEST. (xdotool key --window presses
+# through XTEST while the window has the focus but releases with XSendEvent once it has not: when
+# the key closes the window, the server is left with the key held down, and its auto-repeat reaches
+# whatever window comes next.)
+press() { has_focus && xdotool key "$1"; }
 # True when the program ends within 5 s with exit code 0.
 ends_with_zero() {
     local deadline=$(($(date +%s) + 5))
@@ -61,8 +76,7 @@ case_ok_saves_limited_values() {
     forget_settings
     "$GLIMRA_WINE" reg add "$key" /v Delay /t REG_DWORD /d 6000 /f >/dev/null 2>&1
     check "/c shows the dialog" start_dialog || return
-    xdotool windowactivate --sync "$window" 2>/dev/null; xdotool windowfocus --sync "$window" 2>/dev/null
-    xdotool key --window "$window" Return
+    press Return
     check "Enter presses Ok, which ends the program with 0" ends_with_zero
     check "Ok saved all 25 values" is "$(value_count)" 25
     check "Ok saved a stored Delay of 6000 as 5000" is "$(value Delay)" "REG_DWORD    0x1388"
@@ -73,10 +87,29 @@ case_cancel_keeps_the_registry() {
     forget_settings
     "$GLIMRA_WINE" reg add "$key" /v Delay /t REG_DWORD /d 900 /f >/dev/null 2>&1
     check "/c shows the dialog again" start_dialog || return
-    xdotool windowfocus --sync "$window" 2>/dev/null
-    xdotool key --window "$window" Escape
+    press Escape
     check "Escape presses Cancel, which ends the program with 0" ends_with_zero
     check "Cancel saved nothing" is "$(value_count) $(value Delay)" "1 REG_DWORD    0x384"
+}
+
+# Enter held down closes one dialog with Ok; a dialog started while it is still held must not take
+# the key's repeats for a press of its own.
+case_a_held_key_does_not_reach_the_next_dialog() {
+    forget_settings
+    check "/c shows the dialog to close with a held Enter" start_dialog || return
+    has_focus && xdotool keydown Return
+    check "a held Enter presses Ok, which ends the program with 0" ends_with_zero
+    local still_open=no
+    if start_dialog; then
+        # Longer than the server's delay before a held key repeats (660 ms), at 25 repeats a second.
+        sleep 1.5
+        kill -0 "$pid" 2>/dev/null && still_open=yes
+    fi
+    xdotool keyup Return
+    check "a dialog shown while Enter is still held stays open" is "$still_open" yes
+    [ "$still_open" = yes ] || return
+    press Escape
+    check "Escape then ends it with 0" ends_with_zero
 }
 
 case_close_box_keeps_the_registry() {
@@ -105,17 +138,18 @@ case_photograph_pages() {
         sleep 0.3
         import -window "$window" -strip "png:$shots/dialog-$page.png" 2>/dev/null
         check "the $page page was photographed" test -s "$shots/dialog-$page.png"
-        xdotool key --window "$window" Right
+        press Right
         sleep 0.3
     done
-    xdotool key --window "$window" Escape
+    press Escape
     ends_with_zero >/dev/null
 }
 
-trap 'kill "$pid" 2>/dev/null; forget_settings' EXIT
+trap 'xdotool keyup Return 2>/dev/null; kill "$pid" 2>/dev/null; forget_settings' EXIT
 
 case_ok_saves_limited_values
 case_cancel_keeps_the_registry
+case_a_held_key_does_not_reach_the_next_dialog
 case_close_box_keeps_the_registry
 case_photograph_pages
 
