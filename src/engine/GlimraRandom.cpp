@@ -1,7 +1,6 @@
 #include "engine/GlimraRandom.h"
 
 #include <chrono>
-#include <optional>
 
 namespace {
 
@@ -10,12 +9,7 @@ namespace {
 uint64_t g_state = 0x9E3779B97F4A7C15ull;
 std::optional<uint64_t> g_pinnedSeed;
 
-struct Script {
-    std::vector<int64_t> draws;
-    size_t next = 0;
-    size_t misfits = 0;
-};
-Script* g_script = nullptr;
+GlimraDrawSource* g_drawSource = nullptr;
 
 uint64_t NextBits() {
     uint64_t z = (g_state += 0x9E3779B97F4A7C15ull);
@@ -39,13 +33,9 @@ uint64_t UniformBelow(uint64_t n) {
 int64_t Random64(int64_t n) {
     if (n <= 0)
         return 0;
-    if (g_script != nullptr && g_script->next < g_script->draws.size()) {
-        int64_t value = g_script->draws[g_script->next++];
-        if (value < 0 || value >= n) {
-            ++g_script->misfits;
-            value = value < 0 ? 0 : n - 1;
-        }
-        return value;
+    if (g_drawSource != nullptr) {
+        if (const std::optional<int64_t> drawn = g_drawSource->Next(n))
+            return *drawn;
     }
     return static_cast<int64_t>(UniformBelow(static_cast<uint64_t>(n)));
 }
@@ -71,19 +61,6 @@ void UnpinRandomSeed() {
     g_pinnedSeed.reset();
 }
 
-ScriptedRandomDraws::ScriptedRandomDraws(std::vector<int64_t> draws) {
-    g_script = new Script{std::move(draws), 0, 0};
-}
-
-ScriptedRandomDraws::~ScriptedRandomDraws() {
-    delete g_script;
-    g_script = nullptr;
-}
-
-size_t ScriptedRandomDraws::Remaining() const {
-    return g_script->draws.size() - g_script->next;
-}
-
-size_t ScriptedRandomDraws::Misfits() const {
-    return g_script->misfits;
+void InstallDrawSource(GlimraDrawSource* source) {
+    g_drawSource = source;
 }

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <optional>
 
 // The one program-wide random source. Its sequence depends only on the seed (the same on every
 // platform and compiler), so a pinned seed reproduces a run frame by frame.
@@ -18,16 +18,12 @@ void Randomize();
 void PinRandomSeed(uint64_t seed);
 void UnpinRandomSeed();
 
-// For tests that need exact draws: while a script is set, each draw takes the next scripted value
-// instead of the generator's (clamped into [0, n), and counted as a misfit when it had to be).
-// Once the script is used up, draws come from the generator again.
-class ScriptedRandomDraws {
+// Where draws come from instead of the generator while one is installed: tests script exact draws
+// with it. Next answers a draw in [0, n), or nothing to let the generator answer.
+class GlimraDrawSource {
 public:
-    explicit ScriptedRandomDraws(std::vector<int64_t> draws);
-    ~ScriptedRandomDraws();
-    ScriptedRandomDraws(const ScriptedRandomDraws&) = delete;
-    ScriptedRandomDraws& operator=(const ScriptedRandomDraws&) = delete;
-
-    size_t Remaining() const;
-    size_t Misfits() const;
+    virtual ~GlimraDrawSource() = default;
+    virtual std::optional<int64_t> Next(int64_t n) = 0;
 };
+// nil puts the generator back.
+void InstallDrawSource(GlimraDrawSource* source);

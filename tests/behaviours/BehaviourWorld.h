@@ -11,6 +11,7 @@
 #include "raster/Color.h"
 #include "shell/GlimraModules.h"
 #include "support/FakeRasteriser.h"
+#include "support/ScriptedRandomDraws.h"
 
 // The modules started as the program starts them, with the box-drawing rasteriser (8 x 14 glyph
 // cells), a pinned seed, and a board of glyph-sized cells on a black surface. Each Step is one

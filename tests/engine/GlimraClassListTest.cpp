@@ -2,6 +2,7 @@
 
 #include "engine/GlimraRandom.h"
 #include "engine/ProbeCreature.h"
+#include "support/ScriptedRandomDraws.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/GlimraRandom.h"
+#include "support/ScriptedRandomDraws.h"
 
 TEST(Random, StaysInItsRangeCoversItAndGivesZeroForEmptyRanges) {
     PinRandomSeed(1);
