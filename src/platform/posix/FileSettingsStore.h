@@ -6,18 +6,16 @@
 #include <memory>
 #include <string>
 
+#include "platform/posix/RegistryExportDocument.h"
 #include "settings/GlimraSettingsStore.h"
-
-struct SettingsFileDocument;
 
 // The settings store of POSIX systems: one file per user in the text format of registry exports,
 // so that the same file can be imported on Windows and exported from it.
 //
-// It reads files that start with "REGEDIT4" or "Windows Registry Editor Version 5.00" (the latter
-// in UTF-16LE with a byte-order mark, as Windows writes them, or in UTF-8), and writes new files as
-// REGEDIT4. An existing file keeps its header, encoding, line ends and every line that does not hold
-// a value being written. A line that cannot be parsed spoils the value it names: reading that value
-// fails. A file that is not a registry export at all is never written to.
+// The file is a RegistryExportDocument: an existing file keeps its header, encoding, line ends and
+// every line that does not hold a value being written, and a new file is REGEDIT4. A line that
+// cannot be parsed spoils the value it names: reading that value fails. A file that is not a
+// registry export at all is never written to.
 //
 // Reads need no lock: every write replaces the whole file at once (a temporary file in the same
 // folder, flushed, then renamed over it), under an exclusive lock on a neighbouring ".lock" file so
@@ -53,15 +51,15 @@ public:
 private:
     struct OpenedKey {
         std::string Path; // as it stands in the file's brackets
-        std::shared_ptr<const SettingsFileDocument> Snapshot;
+        std::shared_ptr<const RegistryExportDocument> Snapshot;
     };
 
     // Reads the file afresh under the write lock, applies change, and replaces the file with the
     // result if check finds it right; nil when the store is read-only or anything fails, and then the
     // file is as it was.
-    std::shared_ptr<const SettingsFileDocument>
-    Commit(const std::function<void(SettingsFileDocument&)>& change,
-           const std::function<bool(const SettingsFileDocument&)>& check);
+    std::shared_ptr<const RegistryExportDocument>
+    Commit(const std::function<void(RegistryExportDocument&)>& change,
+           const std::function<bool(const RegistryExportDocument&)>& check);
 
     std::string m_path;
     Access m_access;
