@@ -11,14 +11,24 @@
 class AtomicFile {
 public:
     enum class ReadOutcome { Read, Missing, Failed };
+    // Synced: the data reaches the disk before the rename, so that a power cut cannot bring back an
+    // empty file. Unsynced suits files that are cheap to make again.
+    enum class Durability { Synced, Unsynced };
 
     // Reads the whole file if it is a regular file of at most maxBytes. Never blocks: a FIFO or a
-    // device put in the file's place fails at once.
+    // device put in the file's place fails at once. On failure, problem says why, in words that
+    // follow "it" ("is not a regular file").
     [[nodiscard]] static ReadOutcome Read(const std::string& path, size_t maxBytes, std::string& bytes,
-                                          mode_t& mode);
-    // Replaces the file by bytes, with the given permissions. On failure the file is as it was and
-    // nothing is left beside it.
-    [[nodiscard]] static bool Replace(const std::string& path, std::string_view bytes, mode_t mode);
+                                          mode_t& mode, std::string& problem);
+    // Replaces the file by bytes, with the given permissions; a symbolic link at path is replaced,
+    // not followed. On failure the file is as it was, nothing is left beside it, and problem says
+    // why (from the system's error text).
+    [[nodiscard]] static bool Replace(const std::string& path, std::string_view bytes, mode_t mode,
+                                      Durability durability, std::string& problem);
+    // Removes the temporary files that writers killed during Replace left beside path. Only a
+    // holder of the file's AtomicFileLock may call it, and only when every writer of the file takes
+    // that lock: then no live writer can be holding one of them.
+    static void RemoveLeftovers(const std::string& path);
 
     // The file a symbolic link at path points to, so that writing there keeps the link; path itself
     // when it is no link.

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <optional>
@@ -15,10 +17,6 @@
 
 namespace {
 
-// A settings file holds a few kilobytes; an export of several Windows keys a few hundred. A bigger
-// file is not one of ours, and parsing it would cost memory out of all proportion.
-constexpr size_t MaxFileBytes = 1 << 20;
-
 constexpr std::string_view UserRoot = "HKEY_CURRENT_USER\\";
 
 using Document = RegistryExportDocument;
@@ -26,7 +24,8 @@ using Line = RegistryExportLine;
 using LineKind = RegistryExportLineKind;
 
 struct LoadedFile {
-    std::shared_ptr<Document> Parsed;
+    std::shared_ptr<Document> Parsed; // nil when the file was refused
+    std::string Problem;              // why it was refused
     std::string Bytes;
     bool Exists = false;
     mode_t Mode = 0600;
@@ -34,13 +33,12 @@ struct LoadedFile {
     bool Writable = false;
 };
 
-// nullopt when the file cannot be read or is not a registry export. A missing or empty file reads
-// as a new document without keys.
-std::optional<LoadedFile> LoadFile(const std::string& path) {
+// A missing or empty file reads as a new document without keys.
+LoadedFile LoadFile(const std::string& path) {
     LoadedFile file;
-    switch (AtomicFile::Read(path, MaxFileBytes, file.Bytes, file.Mode)) {
+    switch (AtomicFile::Read(path, FileSettingsStore::MaxFileBytes, file.Bytes, file.Mode, file.Problem)) {
     case AtomicFile::ReadOutcome::Failed:
-        return std::nullopt;
+        return file;
     case AtomicFile::ReadOutcome::Missing:
         file.Parsed = std::make_shared<Document>(Document::New());
         file.Writable = true;
@@ -55,8 +53,11 @@ std::optional<LoadedFile> LoadFile(const std::string& path) {
         return file;
     }
     auto parsed = Document::Parse(file.Bytes);
-    if (!parsed)
-        return std::nullopt;
+    if (!parsed) {
+        file.Problem = "is not a registry export (its first line is neither \"REGEDIT4\" nor "
+                       "\"Windows Registry Editor Version 5.00\")";
+        return file;
+    }
     file.Parsed = std::make_shared<Document>(std::move(*parsed));
     file.Writable = file.Parsed->Serialise() == file.Bytes;
     return file;
@@ -93,6 +94,15 @@ std::string FileSettingsStore::DefaultPath() {
     return base + "/glimracode/settings.reg";
 }
 
+void FileSettingsStore::Refuse(std::string problem) {
+    m_refusal = std::move(problem);
+    if (m_refusalReported)
+        return;
+    m_refusalReported = true;
+    std::fprintf(stderr, "%s: the settings file '%s' %s; it is not read, and the defaults are in use\n",
+                 program_invocation_short_name, m_path.c_str(), m_refusal.c_str());
+}
+
 std::shared_ptr<const RegistryExportDocument>
 FileSettingsStore::Commit(const std::function<void(RegistryExportDocument&)>& change,
                           const std::function<bool(const RegistryExportDocument&)>& check) {
@@ -104,18 +114,27 @@ FileSettingsStore::Commit(const std::function<void(RegistryExportDocument&)>& ch
     const AtomicFileLock lock(target);
     if (!lock.Locked())
         return nullptr;
+    // Every writer takes the lock before it makes a temporary file, so what is there now was left
+    // by a writer that was killed.
+    AtomicFile::RemoveLeftovers(target);
     // Read again under the lock: another process may have written since this one last looked.
-    std::optional<LoadedFile> file = LoadFile(target);
-    if (!file || !file->Writable)
+    LoadedFile file = LoadFile(target);
+    if (!file.Parsed || !file.Writable)
         return nullptr;
-    change(*file->Parsed);
-    const std::string bytes = file->Parsed->Serialise();
+    change(*file.Parsed);
+    const std::string bytes = file.Parsed->Serialise();
+    // A file this store would refuse to read is never written: it would read as the defaults from
+    // then on, and every later write would fail.
+    if (bytes.size() > MaxFileBytes)
+        return nullptr;
     // The file is read back as the next process will read it, and only written if that process
     // would find what was meant.
     std::optional<Document> written = Document::Parse(bytes);
     if (!written || !check(*written))
         return nullptr;
-    if ((bytes != file->Bytes || !file->Exists) && !AtomicFile::Replace(target, bytes, file->Mode))
+    std::string problem;
+    if ((bytes != file.Bytes || !file.Exists) &&
+        !AtomicFile::Replace(target, bytes, file.Mode, AtomicFile::Durability::Synced, problem))
         return nullptr;
     return std::make_shared<const Document>(std::move(*written));
 }
@@ -124,21 +143,20 @@ bool FileSettingsStore::OpenKey(std::string_view keyPath, GlimraStoreKey& key) {
     if (m_path.empty() || HasLineBreak(keyPath))
         return false;
     const std::string path = std::string(UserRoot) + std::string(keyPath);
-    std::optional<LoadedFile> file = LoadFile(m_path);
-    if (!file)
+    LoadedFile file = LoadFile(m_path);
+    if (!file.Parsed) {
+        Refuse(std::move(file.Problem));
         return false;
-    std::shared_ptr<const Document> snapshot = file->Parsed;
-    if (!snapshot->HasKey(path)) {
-        snapshot = Commit([&](Document& document) { document.AddKey(path); },
-                          [&](const Document& written) { return written.HasKey(path); });
-        if (!snapshot)
-            return false;
     }
+    m_refusal.clear();
+    // Reading never writes: a missing file or key opens empty, and the first write makes it. A
+    // read-only store has nothing to open then.
+    if (m_access == Access::ReadOnly && !file.Parsed->HasKey(path))
+        return false;
     key = m_nextKey++;
-    m_keys.emplace(key, OpenedKey{path, std::move(snapshot)});
+    m_keys.emplace(key, OpenedKey{path, std::move(file.Parsed)});
     return true;
 }
-
 bool FileSettingsStore::QueryValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
                                    uint32_t& size) {
     const auto opened = m_keys.find(key);
@@ -170,25 +188,34 @@ bool FileSettingsStore::ReadValue(GlimraStoreKey key, std::string_view name, Gli
 
 bool FileSettingsStore::WriteValue(GlimraStoreKey key, std::string_view name, GlimraValueType type,
                                    std::span<const uint8_t> data) {
+    const GlimraStoreWrite value{name, type, data};
+    return WriteValues(key, std::span(&value, 1)) == 1;
+}
+
+size_t FileSettingsStore::WriteValues(GlimraStoreKey key, std::span<const GlimraStoreWrite> values) {
     const auto opened = m_keys.find(key);
-    if (opened == m_keys.end() || HasLineBreak(name))
-        return false;
+    if (opened == m_keys.end() ||
+        std::ranges::any_of(values, [](const GlimraStoreWrite& value) { return HasLineBreak(value.Name); }))
+        return 0;
     const std::string& path = opened->second.Path;
     auto snapshot = Commit(
         [&](Document& document) {
-            // Another process may have removed the key meanwhile; an open key still takes values.
+            // The key is made by the first write; another process may also have removed it meanwhile.
             document.AddKey(path);
-            document.SetValue(path, name, type, data);
+            for (const GlimraStoreWrite& value : values)
+                document.SetValue(path, value.Name, value.Type, value.Data);
         },
         [&](const Document& written) {
-            const Line* line = written.FindValue(path, name);
-            return line && line->Kind == LineKind::Value && line->Type == type &&
-                   std::ranges::equal(line->Data, data);
+            return std::ranges::all_of(values, [&](const GlimraStoreWrite& value) {
+                const Line* line = written.FindValue(path, value.Name);
+                return line && line->Kind == LineKind::Value && line->Type == value.Type &&
+                       std::ranges::equal(line->Data, value.Data);
+            });
         });
     if (!snapshot)
-        return false;
+        return 0;
     opened->second.Snapshot = std::move(snapshot);
-    return true;
+    return values.size();
 }
 
 void FileSettingsStore::CloseKey(GlimraStoreKey key) {

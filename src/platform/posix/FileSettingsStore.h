@@ -17,18 +17,23 @@
 // cannot be parsed spoils the value it names: reading that value fails. A file that is not a
 // registry export at all is never written to.
 //
-// Reads need no lock: every write replaces the whole file at once (a temporary file in the same
-// folder, flushed, then renamed over it), under an exclusive lock on a neighbouring ".lock" file so
-// that the saver and the settings dialog may run as two processes. A killed writer leaves the old
-// file or the new one, never a mix; at worst a stray temporary file.
+// Reading never writes: a missing file or key reads as missing values, and nothing is created until
+// the first write. Reads need no lock: every write replaces the whole file at once (an AtomicFile),
+// under an exclusive lock on a neighbouring ".lock" file so that the saver and the settings dialog
+// may run as two processes. A batch of writes (a Save) is one replacement: all of it lands or none.
+// A killed writer leaves the old file or the new one, never a mix, and its stray temporary file is
+// removed by the next write.
+//
+// A file that exists but cannot be read (not a regular file, larger than MaxFileBytes, unreadable,
+// or no registry export) is refused: it opens no key, and the first refusal is told on stderr.
 class FileSettingsStore final : public GlimraSettingsStore {
 public:
     enum class Access { ReadWrite, ReadOnly };
 
     // The per-user file, DefaultPath(), for reading and writing.
     FileSettingsStore();
-    // A file of the caller's choice. A read-only store never creates or changes anything: a missing
-    // file or key fails to open, and every write fails.
+    // A file of the caller's choice. A read-only store fails to open a missing file or key, and every
+    // write fails.
     explicit FileSettingsStore(std::string path, Access access = Access::ReadWrite);
     ~FileSettingsStore() override;
     FileSettingsStore(const FileSettingsStore&) = delete;
@@ -38,6 +43,14 @@ public:
     // variable is unset or not an absolute path.
     [[nodiscard]] static std::string DefaultPath();
     [[nodiscard]] const std::string& Path() const { return m_path; }
+    // Why the file was refused at the last OpenKey, in words that follow "it" ("is not a regular
+    // file"); empty when it was read or is missing.
+    [[nodiscard]] const std::string& Refusal() const { return m_refusal; }
+
+    // A settings file holds a few kilobytes, an export of several Windows keys a few hundred. A
+    // bigger file is not one of ours, and parsing it would cost memory out of all proportion; one
+    // bound holds for reading and writing, so that the store never writes what it would refuse.
+    static constexpr size_t MaxFileBytes = 1 << 20;
 
     [[nodiscard]] bool OpenKey(std::string_view keyPath, GlimraStoreKey& key) override;
     [[nodiscard]] bool QueryValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
@@ -46,6 +59,7 @@ public:
                                  std::span<uint8_t> buffer, uint32_t& copied) override;
     [[nodiscard]] bool WriteValue(GlimraStoreKey key, std::string_view name, GlimraValueType type,
                                   std::span<const uint8_t> data) override;
+    [[nodiscard]] size_t WriteValues(GlimraStoreKey key, std::span<const GlimraStoreWrite> values) override;
     void CloseKey(GlimraStoreKey key) override;
 
 private:
@@ -61,8 +75,12 @@ private:
     Commit(const std::function<void(RegistryExportDocument&)>& change,
            const std::function<bool(const RegistryExportDocument&)>& check);
 
+    void Refuse(std::string problem);
+
     std::string m_path;
     Access m_access;
+    std::string m_refusal;
+    bool m_refusalReported = false;
     std::map<GlimraStoreKey, OpenedKey> m_keys;
     GlimraStoreKey m_nextKey = 1;
 };

@@ -47,6 +47,9 @@ void X11ProgramHost::RunSettings() {
     settings.Load(store);
     std::error_code error;
     const bool exists = std::filesystem::is_regular_file(path, error);
-    std::fputs(SettingsReport(path, exists, settings).c_str(), stdout);
+    const std::string report = store.Refusal().empty()
+                                   ? SettingsReport(path, exists, settings)
+                                   : RefusedSettingsReport(path, store.Refusal(), settings);
+    std::fputs(report.c_str(), stdout);
     std::fflush(stdout);
 }
