@@ -1,5 +1,7 @@
 #include "platform/x11/X11ProgramHost.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -18,7 +20,13 @@ std::string X11ProgramHost::ExecutableDirectory() {
 }
 
 bool X11ProgramHost::AcquireInstanceMarker() {
-    return m_lock.Acquire(m_lockPath) != GlimraLockFile::Result::HeldElsewhere;
+    if (m_lock.Acquire(m_lockPath) != GlimraLockFile::Result::HeldElsewhere)
+        return true;
+    // A daemon that starts the saver reads no message; a user at a terminal wants to know why
+    // nothing happened.
+    if (isatty(STDERR_FILENO))
+        std::fprintf(stderr, "glimracode: another copy is running (it holds '%s')\n", m_lockPath.c_str());
+    return false;
 }
 
 void X11ProgramHost::RunSaver() {
