@@ -14,8 +14,8 @@
 #include "platform/posix/FreeTypeRasteriser.h"
 #include "raster/Blit.h"
 #include "settings/GlimraSettings.h"
-#include "settings/MemorySettingsStore.h"
 #include "shell/GlimraModules.h"
+#include "support/MemorySettingsStore.h"
 
 namespace {
 

@@ -60,17 +60,18 @@ bool ReadText(GlimraSettingsStore& store, GlimraStoreKey key, std::string_view n
     return true;
 }
 
-bool WriteNumber(GlimraSettingsStore& store, GlimraStoreKey key, std::string_view name, uint32_t value) {
-    const std::array<uint8_t, 4> bytes{static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return store.WriteValue(key, name, GlimraValueType::Dword, bytes);
-}
-
-bool WriteText(GlimraSettingsStore& store, GlimraStoreKey key, std::string_view name,
-               const std::string& text) {
-    std::vector<uint8_t> bytes(text.begin(), text.end());
-    bytes.push_back(0);
-    return store.WriteValue(key, name, GlimraValueType::String, bytes);
+// The bytes of a value as Save stores it: a dword's four bytes little-endian, a string with its
+// terminating zero.
+std::vector<uint8_t> StoredBytes(const vGlimraSettings& settings, const GlimraSettingInfo& setting) {
+    if (setting.IsText()) {
+        const std::string& text = settings.*std::get<std::string vGlimraSettings::*>(setting.Field);
+        std::vector<uint8_t> bytes(text.begin(), text.end());
+        bytes.push_back(0);
+        return bytes;
+    }
+    const uint32_t value = settings.Number(setting);
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 24)};
 }
 
 char AsciiLower(char c) {
@@ -128,14 +129,16 @@ void vGlimraSettings::Save(GlimraSettingsStore& store) {
     if (!store.OpenKey(SettingsKeyPath, key))
         throw WriteFailure(GlimraSettingsTable.front().Name);
     ScopedKey closer(store, key);
-    for (const GlimraSettingInfo& setting : GlimraSettingsTable) {
-        const bool written = setting.IsText()
-                                 ? WriteText(store, key, setting.Name,
-                                             this->*std::get<std::string vGlimraSettings::*>(setting.Field))
-                                 : WriteNumber(store, key, setting.Name, Number(setting));
-        if (!written)
-            throw WriteFailure(setting.Name);
+    std::array<std::vector<uint8_t>, GlimraSettingsTable.size()> bytes;
+    std::array<GlimraStoreWrite, GlimraSettingsTable.size()> writes;
+    for (size_t i = 0; i < GlimraSettingsTable.size(); ++i) {
+        const GlimraSettingInfo& setting = GlimraSettingsTable[i];
+        bytes[i] = StoredBytes(*this, setting);
+        writes[i] = {setting.Name, setting.Type, bytes[i]};
     }
+    const size_t written = store.WriteValues(key, writes);
+    if (written < writes.size())
+        throw WriteFailure(GlimraSettingsTable[written].Name);
 }
 
 uint32_t vGlimraSettings::Number(const GlimraSettingInfo& setting) const {

@@ -38,9 +38,10 @@ public:
     // what they held.
     void Load();
     void Load(GlimraSettingsStore& store);
-    // Writes all 25 values to the installed store. Throws GlimraSettingsError at the first value the
-    // store refuses (or at the first value of all when the key cannot be opened); the values written
-    // before it stay written.
+    // Writes all 25 values to the installed store, as one batch. Throws GlimraSettingsError naming the
+    // first value that was not stored (the first value of all when the key cannot be opened). The
+    // registry keeps the values written before a refused one; the settings file stores all of them
+    // or none.
     void Save();
     void Save(GlimraSettingsStore& store);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -35,12 +36,20 @@ enum class GlimraValueType : uint32_t {
 // An open key as a store hands it out. 0 never names one.
 using GlimraStoreKey = std::uintptr_t;
 
+// One value of a batch of writes.
+struct GlimraStoreWrite {
+    std::string_view Name;
+    GlimraValueType Type;
+    std::span<const uint8_t> Data;
+};
+
 class GlimraSettingsStore {
 public:
     virtual ~GlimraSettingsStore() = default;
 
     // Opens keyPath (such as "Software\\KLOV\\Glimra") under the current user's root for reading and
-    // writing, and creates it first when it does not exist.
+    // writing, and creates it first when it does not exist. A store whose reading must never write
+    // (the settings file) may open a missing key as an empty one and make it at the first write.
     [[nodiscard]] virtual bool OpenKey(std::string_view keyPath, GlimraStoreKey& key) = 0;
 
     // The type of a value and its size in bytes; false when the value does not exist.
@@ -55,6 +64,11 @@ public:
     // Creates the value or replaces it, whatever its previous type.
     [[nodiscard]] virtual bool WriteValue(GlimraStoreKey key, std::string_view name, GlimraValueType type,
                                           std::span<const uint8_t> data) = 0;
+
+    // Writes the values in order and answers how many were written: values.size() when all were.
+    // The registry writes them one by one, so the ones before a refused value stay written; a store
+    // that can do better writes all of them at once or none (and answers 0).
+    [[nodiscard]] virtual size_t WriteValues(GlimraStoreKey key, std::span<const GlimraStoreWrite> values);
 
     virtual void CloseKey(GlimraStoreKey key) = 0;
 };

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-std::string SettingsReport(const std::string& path, bool fileExists, const vGlimraSettings& settings) {
-    std::string report = "Settings file: " + path + "\n";
-    report += fileExists ? "Values in use:\n" : "(the file does not exist yet; these are the defaults)\n";
+namespace {
+
+std::string Report(const std::string& path, std::string_view origin, const vGlimraSettings& settings) {
+    std::string report = "Settings file: " + path + "\n" + std::string(origin);
     for (const GlimraSettingInfo& setting : GlimraSettingsTable) {
         char line[64];
         if (setting.IsText()) {
@@ -23,4 +24,19 @@ std::string SettingsReport(const std::string& path, bool fileExists, const vGlim
         report += line;
     }
     return report;
+}
+
+} // namespace
+
+std::string SettingsReport(const std::string& path, bool fileExists, const vGlimraSettings& settings) {
+    return Report(path,
+                  fileExists ? "Values in use:\n" : "(the file does not exist yet; these are the defaults)\n",
+                  settings);
+}
+
+std::string RefusedSettingsReport(const std::string& path, std::string_view refusal,
+                                  const vGlimraSettings& settings) {
+    return Report(path,
+                  "(the file " + std::string(refusal) + ", so it is not read; these are the defaults)\n",
+                  settings);
 }

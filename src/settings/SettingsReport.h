@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "settings/GlimraSettings.h"
 
@@ -9,3 +10,8 @@
 // dialog on; tests compare what the two platforms read with it. Numbers are decimal, flags 0
 // or 1, colours hexadecimal 0x00BBGGRR as the file stores them.
 std::string SettingsReport(const std::string& path, bool fileExists, const vGlimraSettings& settings);
+
+// A file that exists but was not read: the values are the defaults, and the report says why
+// (refusal follows "it": "is not a regular file").
+std::string RefusedSettingsReport(const std::string& path, std::string_view refusal,
+                                  const vGlimraSettings& settings);

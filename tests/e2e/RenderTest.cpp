@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -13,7 +17,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 
+#include "platform/headless/PngWriter.h"
 #include "raster/Pixmap.h"
 
 namespace fs = std::filesystem;
@@ -27,11 +33,12 @@ struct RenderRun {
 };
 
 // Runs the renderer with the arguments (already shell-quoted where needed) and the per-user
-// settings pointed at an empty folder, so that nothing of this machine's user leaks in.
-RenderRun Render(const std::string& arguments, const fs::path& home) {
+// settings pointed at an empty folder, so that nothing of this machine's user leaks in. A wrapper
+// command (such as "timeout 20") runs the renderer.
+RenderRun Render(const std::string& arguments, const fs::path& home, const std::string& wrapper = "") {
     const fs::path errFile = home / "stderr.txt";
-    const std::string command = "XDG_CONFIG_HOME='" + (home / "config").string() +
-                                "' '" GLIMRA_RENDER_PATH "' " + arguments + " 2>'" + errFile.string() + "'";
+    const std::string command = "XDG_CONFIG_HOME='" + (home / "config").string() + "' " + wrapper +
+                                " '" GLIMRA_RENDER_PATH "' " + arguments + " 2>'" + errFile.string() + "'";
     RenderRun run;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -176,6 +183,79 @@ TEST_F(Renderer, ASettingsFileIsReadAndNeverWritten) {
         for (int32_t x = 0; x < frame.Width(); ++x)
             ASSERT_EQ(frame.Pixel(x, y), 0u) << x << "," << y;
     EXPECT_FALSE(fs::exists(home / "config")) << "the per-user settings are not created either";
+}
+
+TEST_F(Renderer, ASettingsPathThatIsNoRegularFileIsRefusedAtOnce) {
+    ASSERT_EQ(mkfifo((home / "fifo.reg").c_str(), 0600), 0);
+    for (const std::string& path : {(home / "fifo.reg").string(), std::string("/dev/null"), home.string()}) {
+        const RenderRun run =
+            Render("--settings '" + path + "' --ticks 1 --out " + Out("f"), home, "timeout 20");
+        EXPECT_EQ(run.exitCode, 1) << path << " (124: it hung)";
+        EXPECT_NE(run.err.find("'" + path + "' is not a regular file"), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(fs::exists(home / "f"));
+}
+
+TEST_F(Renderer, ARefusedSettingsFileIsNamedOnceWithItsReasonAndTheDefaultsAreUsed) {
+    fs::create_directories(home / "config" / "glimracode");
+    const fs::path perUser = home / "config" / "glimracode" / "settings.reg";
+    std::ofstream(perUser, std::ios::binary) << "Delay=5\n";
+    const fs::path big = home / "big.reg";
+    std::ofstream(big, std::ios::binary) << "REGEDIT4\r\n" << std::string(2 << 20, ';');
+    for (const auto& [options, file, reason] :
+         {std::tuple{std::string(), perUser, std::string("is not a registry export")},
+          std::tuple{"--settings '" + big.string() + "'", big,
+                     std::string("is larger than 1048576 bytes")}}) {
+        const RenderRun run = Render(options + " --size 64x64 --ticks 2 --out " + Out("f"), home);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        const std::string named = "'" + file.string() + "' " + reason;
+        EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(named), run.err.rfind(named)) << "once: " << run.err;
+    }
+}
+
+TEST_F(Renderer, AFrameReplacesALinkAtItsNameInsteadOfWritingThroughIt) {
+    fs::create_directories(home / "frames");
+    const fs::path victim = home / "victim.txt";
+    std::ofstream(victim) << "precious";
+    fs::create_symlink(victim, home / "frames" / "frame-000001.png");
+    const RenderRun run = Render("--size 64x64 --ticks 1 --seed 1 --out " + Out("frames"), home);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadBytes(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(home / "frames" / "frame-000001.png"));
+    EXPECT_EQ(ReadPng(home / "frames" / "frame-000001.png").Width(), 64);
+    EXPECT_EQ(FrameNames(home / "frames"), std::set<std::string>{"frame-000001.png"});
+}
+
+// A full disk, as the file size limit makes it: the failed frame leaves nothing behind.
+TEST_F(Renderer, AFrameThatCannotBeWrittenWholeLeavesNothing) {
+    Pixmap noise(200, 200);
+    uint32_t state = 1;
+    for (int32_t y = 0; y < noise.Height(); ++y)
+        for (int32_t x = 0; x < noise.Width(); ++x)
+            noise.SetPixel(x, y, (state = state * 1664525u + 1013904223u) >> 8);
+    const fs::path frame = home / "frame-000001.png";
+    int channel[2];
+    ASSERT_EQ(pipe(channel), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const std::string message = WritePng(frame.string(), noise);
+        [[maybe_unused]] const ssize_t sent = write(channel[1], message.data(), message.size());
+        _exit(0);
+    }
+    close(channel[1]);
+    std::string message(512, '\0');
+    message.resize(
+        static_cast<size_t>(std::max<ssize_t>(0, read(channel[0], message.data(), message.size()))));
+    close(channel[0]);
+    waitpid(child, nullptr, 0);
+    EXPECT_NE(message.find(frame.string()), std::string::npos) << message;
+    EXPECT_TRUE(fs::is_empty(home)) << "neither a part of the frame nor a temporary file";
+    EXPECT_EQ(WritePng(frame.string(), noise), "") << "and without the limit it is written";
 }
 
 // The default animation as the README promises it: 300 ticks at 1280x720.

@@ -7,9 +7,9 @@
 #include "engine/Glimra.h"
 #include "engine/GlimraRandom.h"
 #include "settings/GlimraSettings.h"
-#include "settings/MemorySettingsStore.h"
 #include "shell/GlimraModules.h"
 #include "support/FakeRasteriser.h"
+#include "support/MemorySettingsStore.h"
 
 // The program's modules with the box-drawing rasteriser and an in-memory settings store that
 // tests fill before they make an engine.

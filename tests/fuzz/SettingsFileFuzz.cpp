@@ -115,5 +115,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             Require(after[i] == before[i], "writing one value changed another");
     }
+
+    // A whole Save lands whole or changes nothing.
+    const std::string bytesWritten = ReadBytes(path);
+    vGlimraSettings saved;
+    saved.Delay = static_cast<int32_t>(size);
+    saved.FontName = "F\"\\";
+    try {
+        FileSettingsStore saver(path);
+        saved.Save(saver);
+    } catch (const GlimraSettingsError&) {
+        Require(ReadBytes(path) == bytesWritten, "a failed Save changed the file");
+        return 0;
+    }
+    FileSettingsStore reader(path, FileSettingsStore::Access::ReadOnly);
+    vGlimraSettings loaded;
+    loaded.Load(reader);
+    Require(loaded == saved, "a Save does not read back whole");
     return 0;
 }

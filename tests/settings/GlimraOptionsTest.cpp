@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "settings/GlimraOptions.h"
-#include "settings/MemorySettingsStore.h"
+#include "support/MemorySettingsStore.h"
 
 namespace {
 

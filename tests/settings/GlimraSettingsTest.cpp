@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "settings/GlimraSettings.h"
-#include "settings/MemorySettingsStore.h"
 #include "settings/StoreCases.h"
+#include "support/MemorySettingsStore.h"
 
 namespace {
 

@@ -56,4 +56,14 @@ TEST(SettingsReport, SaysWhenTheFileIsMissing) {
     EXPECT_EQ(SettingsReport("x", true, settings).find("does not exist"), std::string::npos);
 }
 
+TEST(SettingsReport, SaysWhyARefusedFileGaveTheDefaults) {
+    const vGlimraSettings settings;
+    const std::vector<std::string> refused =
+        Lines(RefusedSettingsReport("/u/settings.reg", "is not a regular file", settings));
+    const std::vector<std::string> read = Lines(SettingsReport("/u/settings.reg", true, settings));
+    ASSERT_EQ(refused.size(), read.size());
+    EXPECT_EQ(refused[1], "(the file is not a regular file, so it is not read; these are the defaults)");
+    EXPECT_TRUE(std::equal(refused.begin() + 2, refused.end(), read.begin() + 2)) << "the same values follow";
+}
+
 } // namespace

@@ -27,6 +27,8 @@ public:
     virtual void Put(std::string_view name, const RawValue& value) = 0;
     [[nodiscard]] virtual std::optional<RawValue> Get(std::string_view name) = 0;
     [[nodiscard]] virtual bool KeyExists() = 0;
+    // The registry's Load makes a missing key; the settings file is never written by reading.
+    [[nodiscard]] virtual bool LoadMakesTheKey() const { return true; }
 };
 
 // Readable failures: the fields by name, the bytes in hex.

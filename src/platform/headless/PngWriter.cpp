@@ -1,43 +1,39 @@
 #include "platform/headless/PngWriter.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
-#include <cerrno>
 #include <csetjmp>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <vector>
+
+#include "platform/posix/AtomicFile.h"
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+void AppendBytes(png_structp png, png_bytep data, png_size_t size) {
+    auto* bytes = static_cast<std::string*>(png_get_io_ptr(png));
+    bytes->append(reinterpret_cast<const char*>(data), size);
+}
 
-} // namespace
+void FlushNothing(png_structp) {
+}
 
-std::string WritePng(const std::string& path, const Pixmap& pixmap) {
-    if (pixmap.IsEmpty())
-        return "cannot write '" + path + "': the picture is empty";
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file)
-        return "cannot write '" + path + "': " + std::strerror(errno);
-
+// The PNG in memory; false when libpng fails (out of memory).
+bool EncodePng(const Pixmap& pixmap, std::string& bytes) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (info == nullptr) {
         png_destroy_write_struct(&png, nullptr);
-        return "cannot write '" + path + "': out of memory";
+        return false;
     }
     // libpng reports errors by longjmp; nothing with a destructor lives between here and there
     // except what was made before the setjmp.
     std::vector<png_byte> row(static_cast<size_t>(pixmap.Width()) * 3);
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        return "cannot write '" + path + "': the file could not be written completely";
+        return false;
     }
-    png_init_io(png, file.get());
+    png_set_write_fn(png, &bytes, AppendBytes, FlushNothing);
     png_set_compression_level(png, 6);
     png_set_IHDR(png, info, static_cast<png_uint_32>(pixmap.Width()),
                  static_cast<png_uint_32>(pixmap.Height()), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
@@ -54,7 +50,23 @@ std::string WritePng(const std::string& path, const Pixmap& pixmap) {
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fflush(file.get()) != 0 || std::ferror(file.get()))
-        return "cannot write '" + path + "': " + std::strerror(errno);
+    return true;
+}
+
+} // namespace
+
+std::string WritePng(const std::string& path, const Pixmap& pixmap) {
+    if (pixmap.IsEmpty())
+        return "cannot write '" + path + "': the picture is empty";
+    std::string bytes;
+    if (!EncodePng(pixmap, bytes))
+        return "cannot write '" + path + "': out of memory";
+    // Whatever sits at the frame's name (a link to another file, say) is replaced, never written
+    // through; a write that fails leaves neither a part of a frame nor its temporary file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    std::string problem;
+    if (!AtomicFile::Replace(path, bytes, 0666 & ~mask, AtomicFile::Durability::Unsynced, problem))
+        return "cannot write '" + path + "': " + problem;
     return {};
 }

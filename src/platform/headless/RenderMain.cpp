@@ -1,9 +1,12 @@
 // glimracode-render: the saver's animation, drawn off screen and written as PNG frames.
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +28,8 @@ constexpr const char* Usage =
     "  --ticks N        number of ticks to run (default 100)\n"
     "  --seed S         pins the random source, so that a run can be repeated frame by frame\n"
     "                   (default: seeded from the clock, as the saver is)\n"
-    "  --settings FILE  reads the settings from this registry-export file, never writing it\n"
+    "  --settings FILE  reads the settings from this registry-export file (a regular file), never\n"
+    "                   writing it\n"
     "                   (default: the per-user settings file)\n"
     "  --out DIR        where frames go, created when missing (default ./frames)\n"
     "  --every K        writes every K-th tick's frame and always the last; 0 writes none (default 1)\n";
@@ -165,10 +169,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.SettingsFile) {
-        std::ifstream probe(*options.SettingsFile, std::ios::binary);
-        std::error_code error;
-        if (!probe || std::filesystem::is_directory(*options.SettingsFile, error)) {
-            std::fprintf(stderr, "glimracode-render: cannot read the settings file '%s'\n",
+        // Looked at, not opened: opening a FIFO for reading would wait for a writer for ever.
+        struct stat status {};
+        if (stat(options.SettingsFile->c_str(), &status) != 0) {
+            std::fprintf(stderr, "glimracode-render: cannot read the settings file '%s': %s\n",
+                         options.SettingsFile->c_str(), std::strerror(errno));
+            return 1;
+        }
+        if (!S_ISREG(status.st_mode)) {
+            std::fprintf(stderr, "glimracode-render: the settings file '%s' is not a regular file\n",
                          options.SettingsFile->c_str());
             return 1;
         }

@@ -4,13 +4,15 @@
 
 // The Linux instance marker: an exclusive flock() on a per-user file. The kernel drops the lock
 // when the holder's descriptor closes, so a crashed or killed copy can never leave it held; the
-// file itself stays behind and means nothing.
+// file itself stays behind and means nothing. The file must lie in a folder that only the user can
+// write and belong to the user: a lock that another user can make or hold first would let them
+// stop this user's saver.
 class GlimraLockFile {
 public:
     enum class Result {
         Acquired,
         HeldElsewhere, // another open of the file holds the lock: a copy is running
-        Unavailable,   // the file cannot be opened or locked at all
+        Unavailable,   // the file cannot be opened or locked, or is not the user's own
     };
 
     GlimraLockFile() = default;
@@ -22,7 +24,8 @@ public:
     void Release();
     bool IsHeld() const { return m_fd >= 0; }
 
-    // $XDG_RUNTIME_DIR/glimracode.lock when that is an absolute path, else /tmp/glimracode-UID.lock.
+    // $XDG_RUNTIME_DIR/glimracode.lock when that is an absolute path, else
+    // /tmp/glimracode-UID/glimracode.lock, making that folder (mode 0700) when it is missing.
     static std::string DefaultPath();
 
 private:

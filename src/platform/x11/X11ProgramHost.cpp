@@ -1,5 +1,7 @@
 #include "platform/x11/X11ProgramHost.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
@@ -18,7 +20,13 @@ std::string X11ProgramHost::ExecutableDirectory() {
 }
 
 bool X11ProgramHost::AcquireInstanceMarker() {
-    return m_lock.Acquire(m_lockPath) != GlimraLockFile::Result::HeldElsewhere;
+    if (m_lock.Acquire(m_lockPath) != GlimraLockFile::Result::HeldElsewhere)
+        return true;
+    // A daemon that starts the saver reads no message; a user at a terminal wants to know why
+    // nothing happened.
+    if (isatty(STDERR_FILENO))
+        std::fprintf(stderr, "glimracode: another copy is running (it holds '%s')\n", m_lockPath.c_str());
+    return false;
 }
 
 void X11ProgramHost::RunSaver() {
@@ -47,6 +55,9 @@ void X11ProgramHost::RunSettings() {
     settings.Load(store);
     std::error_code error;
     const bool exists = std::filesystem::is_regular_file(path, error);
-    std::fputs(SettingsReport(path, exists, settings).c_str(), stdout);
+    const std::string report = store.Refusal().empty()
+                                   ? SettingsReport(path, exists, settings)
+                                   : RefusedSettingsReport(path, store.Refusal(), settings);
+    std::fputs(report.c_str(), stdout);
     std::fflush(stdout);
 }

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/x11/GlimraLockFile.h"
 
@@ -20,6 +22,7 @@ protected:
             fs::temp_directory_path() / ("glimra-lock-" + std::to_string(getpid()) + "-" +
                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(folder);
+        fs::permissions(folder, fs::perms::owner_all);
         path = (folder / "glimracode.lock").string();
     }
     void TearDown() override { fs::remove_all(folder); }
@@ -77,15 +80,35 @@ TEST_F(GlimraLockFileTest, ASymbolicLinkIsNotFollowed) {
     EXPECT_FALSE(fs::exists(target));
 }
 
-TEST(GlimraLockFileDefaultPath, PrefersTheRuntimeFolder) {
+// Another user must not be able to make the lock, or hold it, before this user does.
+TEST_F(GlimraLockFileTest, AFolderOthersMayWriteOrAFileOfAnotherUserIsRefused) {
+    fs::permissions(folder, fs::perms::all);
+    GlimraLockFile lock;
+    EXPECT_EQ(lock.Acquire(path), GlimraLockFile::Result::Unavailable);
+    EXPECT_FALSE(fs::exists(path));
+    fs::permissions(folder, fs::perms::owner_all);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    std::ofstream(path) << "";
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(lock.Acquire(path), GlimraLockFile::Result::Unavailable) << "held by nobody, but not ours";
+}
+
+TEST(GlimraLockFileDefaultPath, PrefersTheRuntimeFolderElseAFolderOfTheUsersOwn) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string previous = saved != nullptr ? saved : "";
     setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
     EXPECT_EQ(GlimraLockFile::DefaultPath(), "/run/user/4242/glimracode.lock");
+    const std::string own = "/tmp/glimracode-" + std::to_string(geteuid());
     setenv("XDG_RUNTIME_DIR", "relative/path", 1);
-    EXPECT_EQ(GlimraLockFile::DefaultPath(), "/tmp/glimracode-" + std::to_string(getuid()) + ".lock");
+    EXPECT_EQ(GlimraLockFile::DefaultPath(), own + "/glimracode.lock");
     unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(GlimraLockFile::DefaultPath(), "/tmp/glimracode-" + std::to_string(getuid()) + ".lock");
+    EXPECT_EQ(GlimraLockFile::DefaultPath(), own + "/glimracode.lock");
+    struct stat status {};
+    ASSERT_EQ(lstat(own.c_str(), &status), 0);
+    EXPECT_TRUE(S_ISDIR(status.st_mode));
+    EXPECT_EQ(status.st_uid, geteuid());
+    EXPECT_EQ(status.st_mode & 077, 0u);
     if (saved != nullptr)
         setenv("XDG_RUNTIME_DIR", previous.c_str(), 1);
 }

@@ -11,7 +11,7 @@
 #include "platform/win32/OptionsDialog.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "resource.h"
-#include "settings/MemorySettingsStore.h"
+#include "support/MemorySettingsStore.h"
 
 namespace {
 

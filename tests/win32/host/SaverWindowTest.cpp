@@ -9,10 +9,10 @@
 
 #include "raster/Blit.h"
 #include "settings/GlimraSettings.h"
-#include "settings/MemorySettingsStore.h"
 #include "shell/GlimraModules.h"
 #include "shell/GlimraSaverMain.h"
 #include "support/FakeRasteriser.h"
+#include "support/MemorySettingsStore.h"
 
 namespace {
 
