@@ -1,5 +1,7 @@
 #include "settings/GlimraSettings.h"
 
+#include "settings/GlimraSettingOptions.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -96,6 +98,8 @@ void vGlimraSettings::SetDefaults() {
 void vGlimraSettings::Load() {
     if (GlimraSettingsStore* store = InstalledSettingsStore())
         Load(*store);
+    if (const GlimraSettingOverrides* overrides = InstalledSettingOverrides())
+        overrides->ApplyTo(*this);
 }
 
 void vGlimraSettings::Load(GlimraSettingsStore& store) {
