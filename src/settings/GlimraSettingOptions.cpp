@@ -203,7 +203,7 @@ std::string SettingOptionsUsage() {
         std::string form = "  " + Flag(option.Option);
         std::string meaning = std::string(option.Label);
         if (IsBoolean(setting)) {
-            form += ", --no-" + std::string(option.Option);
+            form = "  --[no-]" + std::string(option.Option);
             meaning += setting.Default != 0 ? " (default: on)" : " (default: off)";
         } else if (setting.IsText()) {
             form += " NAME";

@@ -185,6 +185,50 @@ TEST_F(Renderer, ASettingsFileIsReadAndNeverWritten) {
     EXPECT_FALSE(fs::exists(home / "config")) << "the per-user settings are not created either";
 }
 
+// The settings panel of XScreenSaver passes options: they must draw what the same values in the
+// settings file draw, and never reach the file.
+TEST_F(Renderer, OptionsDrawWhatTheSameValuesInTheFileDrawAndTheFileStaysAsItWas) {
+    const fs::path stored = home / "stored.reg";
+    std::ofstream(stored, std::ios::binary)
+        << "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n"
+           "\"Delay\"=dword:00000064\r\n\"Saturation\"=dword:00000028\r\n\"Font Size\"=dword:0000000c\r\n"
+           "\"Volatility\"=dword:00000032\r\n\"Horizontal\"=dword:00000000\r\n\"Vertical\"=dword:00000001\r\n"
+           "\"Creature\"=dword:00000046\r\n\"Blank\"=dword:0000001e\r\n\"Static\"=dword:00000014\r\n"
+           "\"Nothing\"=dword:00000005\r\n\"Creature Start Color\"=dword:00ff80ff\r\n";
+    const fs::path plain = home / "plain.reg";
+    const std::string plainText = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n"
+                                  "\"Delay\"=dword:00000064\r\n";
+    std::ofstream(plain, std::ios::binary) << plainText;
+    const std::string common = " --size 320x240 --ticks 60 --every 20 --seed 9 --out ";
+    const RenderRun fromFile = Render("--settings '" + stored.string() + "'" + common + Out("file"), home);
+    const RenderRun fromOptions =
+        Render("--settings '" + plain.string() +
+                   "' --saturation 40 --font-size 12 --volatility 50 --no-flip-horizontal --flip-vertical "
+                   "--creature-weight 70 --sweeper-weight 30 --static-weight 20 --nothing-weight 5 "
+                   "--creature-start-color '#FF80FF'" +
+                   common + Out("options"),
+               home);
+    ASSERT_EQ(fromFile.exitCode, 0) << fromFile.err;
+    ASSERT_EQ(fromOptions.exitCode, 0) << fromOptions.err;
+    for (const char* frame : {"frame-000020.png", "frame-000040.png", "frame-000060.png"}) {
+        const std::string expected = ReadBytes(home / "file" / frame);
+        EXPECT_FALSE(expected.empty()) << frame;
+        EXPECT_EQ(ReadBytes(home / "options" / frame), expected) << frame;
+    }
+    ASSERT_EQ(Render("--settings '" + plain.string() + "'" + common + Out("plain"), home).exitCode, 0);
+    EXPECT_NE(ReadBytes(home / "options" / "frame-000060.png"),
+              ReadBytes(home / "plain" / "frame-000060.png"))
+        << "the options changed nothing";
+    EXPECT_EQ(ReadBytes(plain), plainText) << "an option is never written";
+
+    const RenderRun refused = Render("--saturation 101 --out " + Out("refused"), home);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--saturation takes a whole number from 0 to 100, not '101'"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(home / "refused"));
+}
+
 TEST_F(Renderer, ASettingsPathThatIsNoRegularFileIsRefusedAtOnce) {
     ASSERT_EQ(mkfifo((home / "fifo.reg").c_str(), 0600), 0);
     for (const std::string& path : {(home / "fifo.reg").string(), std::string("/dev/null"), home.string()}) {

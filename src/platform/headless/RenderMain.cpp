@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/Glimra.h"
 #include "engine/GlimraRandom.h"
@@ -18,6 +19,7 @@
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
+#include "settings/GlimraSettingOptions.h"
 #include "shell/GlimraModules.h"
 
 namespace {
@@ -32,7 +34,8 @@ constexpr const char* Usage =
     "                   writing it\n"
     "                   (default: the per-user settings file)\n"
     "  --out DIR        where frames go, created when missing (default ./frames)\n"
-    "  --every K        writes every K-th tick's frame and always the last; 0 writes none (default 1)\n";
+    "  --every K        writes every K-th tick's frame and always the last; 0 writes none (default 1)\n"
+    "Settings for this run only, over the settings file, which is never written:\n";
 
 // Pictures beyond this size per side are refused rather than allocated: 16K is larger than any
 // screen, and its surface alone takes a gigabyte.
@@ -161,10 +164,19 @@ int Render(const Options& options) {
 int main(int argc, char** argv) {
     if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
         std::fputs(Usage, stdout);
+        std::fputs(SettingOptionsUsage().c_str(), stdout);
         return 0;
     }
+    GlimraSettingOverrides overrides;
+    std::vector<char*> rest;
+    try {
+        rest = overrides.TakeAll(argc, argv);
+    } catch (const GlimraSettingsError& error) {
+        std::fprintf(stderr, "glimracode-render: %s\n", error.what());
+        return 2;
+    }
     Options options;
-    if (const auto problem = ParseOptions(argc, argv, options)) {
+    if (const auto problem = ParseOptions(static_cast<int>(rest.size()), rest.data(), options)) {
         std::fprintf(stderr, "glimracode-render: %s\n%s", problem->c_str(), Usage);
         return 2;
     }
@@ -191,5 +203,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    return Render(options);
+    InstallSettingOverrides(&overrides);
+    const int code = Render(options);
+    InstallSettingOverrides(nullptr);
+    return code;
 }
