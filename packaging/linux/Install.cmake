@@ -34,8 +34,17 @@ glimra_install_link(${GLIMRA_PROGRAM_DIR} GlimraCode.TTF ${GLIMRA_DATA_DIR}/Glim
 glimra_install_link(${GLIMRA_HACK_DIR} glimracode ${GLIMRA_PROGRAM_DIR}/glimracode)
 glimra_install_link(${CMAKE_INSTALL_BINDIR} glimracode-render ${GLIMRA_PROGRAM_DIR}/glimracode-render)
 
-# XScreenSaver's settings program lists a hack when it finds its description here.
-install(FILES ${GLIMRA_PACKAGE_DIR}/glimracode.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+# XScreenSaver's settings program lists a hack when it finds its description here. Its settings
+# panel is made from the settings table when the programs are built.
+add_executable(glimra-describe-settings ${GLIMRA_PACKAGE_DIR}/DescribeSettings.cpp)
+target_link_libraries(glimra-describe-settings PRIVATE glimra_settings)
+set(GLIMRA_DESCRIPTION ${CMAKE_BINARY_DIR}/glimracode.xml)
+add_custom_command(OUTPUT ${GLIMRA_DESCRIPTION}
+  COMMAND glimra-describe-settings ${GLIMRA_DESCRIPTION}
+  DEPENDS glimra-describe-settings
+  COMMENT "Describing the settings panel for XScreenSaver")
+add_custom_target(glimracode_description ALL DEPENDS ${GLIMRA_DESCRIPTION})
+install(FILES ${GLIMRA_DESCRIPTION} DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 
 # Debian wants manual pages and changelogs compressed, without a time stamp in the header.
 find_program(GLIMRA_GZIP gzip REQUIRED)

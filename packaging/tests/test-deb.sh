@@ -139,6 +139,7 @@ sys.exit(1 if problems else 0)
 EOF
 }
 check "the description is well-formed and names only options glimracode accepts" validate_config
+check "the installed description is the one built from the settings table" cmp -s "$config" "$build/glimracode.xml"
 
 # --- the installed programs run
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/run"
