@@ -12,7 +12,7 @@ GLIMRA_PACKAGES=(
 if [ "${1:-all}" = all ]; then
   GLIMRA_PACKAGES+=(
     googletest libgtest-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev
     g++-multilib qemu-user libfreetype-dev:i386 libfontconfig-dev:i386 libpng-dev:i386
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Sets up this machine and runs every test: native, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
-#   tools/test.sh [native] [native32] [sanitize] [windows] [packaging] [fuzz] [bench]   (default: all of them)
+#   tools/test.sh [checks] [native] [native32] [sanitize] [windows] [packaging] [fuzz] [bench]
+#   (default: all of them)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(native native32 sanitize windows packaging fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 sanitize windows packaging fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -15,6 +16,13 @@ configure_and_build() { # folder, cmake options...
   local folder=$1; shift
   cmake -S . -B "$folder" -G Ninja "$@" >/dev/null
   cmake --build "$folder" -j "$jobs"
+}
+
+# Habits the build enforces: the committed format, and includes that point down the layers.
+run_checks() {
+  git ls-files -- '*.cpp' '*.h' '*.c' | xargs clang-format --style=file --dry-run --Werror
+  echo "checks: every C and C++ file is formatted"
+  tools/check-layers.sh
 }
 
 run_native() {

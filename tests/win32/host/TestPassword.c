@@ -10,7 +10,8 @@ static BOOL ReadAnswer(void) {
     DWORD length = GetEnvironmentVariableA("GLIMRA_TEST_PASSWORD_ANSWER", path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return FALSE;
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
     char answer[6] = {0};
@@ -25,7 +26,8 @@ static void LogCall(HWND window) {
     DWORD length = GetEnvironmentVariableA("GLIMRA_TEST_PASSWORD_LOG", path, sizeof path);
     if (length == 0 || length >= sizeof path)
         return;
-    HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
+    HANDLE file =
+        CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS, 0, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return;
     const char* line = IsWindow(window) ? "verify window\n" : "verify no-window\n";
@@ -40,4 +42,6 @@ __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
 }
 
 /* Tells the tests that the library they loaded is this one and not the system's. */
-__declspec(dllexport) int WINAPI GlimraTestPasswordLibrary(void) { return 1; }
+__declspec(dllexport) int WINAPI GlimraTestPasswordLibrary(void) {
+    return 1;
+}
