@@ -1,5 +1,6 @@
 #include "settings/GlimraSettings.h"
 
+#include "settings/AsciiCase.h"
 #include "settings/GlimraSettingOptions.h"
 
 #include <algorithm>
@@ -74,10 +75,6 @@ std::vector<uint8_t> StoredBytes(const vGlimraSettings& settings, const GlimraSe
     const uint32_t value = settings.Number(setting);
     return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
             static_cast<uint8_t>(value >> 24)};
-}
-
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 } // namespace
@@ -166,7 +163,7 @@ void vGlimraSettings::SetNumber(const GlimraSettingInfo& setting, uint32_t value
 
 const GlimraSettingInfo* FindSetting(std::string_view name) {
     for (const GlimraSettingInfo& setting : GlimraSettingsTable) {
-        if (std::ranges::equal(setting.Name, name, {}, AsciiLower, AsciiLower))
+        if (SameIgnoringAsciiCase(setting.Name, name))
             return &setting;
     }
     return nullptr;

@@ -2,12 +2,10 @@
 
 #include "shell/GlimraModules.h"
 
+#include "settings/AsciiCase.h"
+
 std::string UpperCaseAscii(std::string_view text) {
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
+    return AsciiUppered(text);
 }
 
 namespace {

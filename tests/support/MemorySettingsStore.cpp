@@ -1,24 +1,12 @@
 #include "support/MemorySettingsStore.h"
 
+#include "settings/AsciiCase.h"
 #include <algorithm>
-
-namespace {
-
-std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
-} // namespace
 
 bool MemorySettingsStore::OpenKey(std::string_view keyPath, GlimraStoreKey& key) {
     if (m_failOpening)
         return false;
-    const std::string path = Lower(keyPath);
+    const std::string path = AsciiLowered(keyPath);
     m_keys.try_emplace(path);
     key = m_nextKey++;
     m_open.emplace(key, path);
@@ -54,9 +42,9 @@ bool MemorySettingsStore::WriteValue(GlimraStoreKey key, std::string_view name, 
     const auto open = m_open.find(key);
     if (open == m_open.end())
         return false;
-    if (!m_failWritingOf.empty() && Lower(name) == Lower(m_failWritingOf))
+    if (!m_failWritingOf.empty() && AsciiLowered(name) == AsciiLowered(m_failWritingOf))
         return false;
-    m_keys[open->second][Lower(name)] = Value{type, std::vector<uint8_t>(data.begin(), data.end())};
+    m_keys[open->second][AsciiLowered(name)] = Value{type, std::vector<uint8_t>(data.begin(), data.end())};
     return true;
 }
 
@@ -66,28 +54,28 @@ void MemorySettingsStore::CloseKey(GlimraStoreKey key) {
 
 void MemorySettingsStore::PutValue(std::string_view keyPath, std::string_view name, GlimraValueType type,
                                    std::vector<uint8_t> data) {
-    m_keys[Lower(keyPath)][Lower(name)] = Value{type, std::move(data)};
+    m_keys[AsciiLowered(keyPath)][AsciiLowered(name)] = Value{type, std::move(data)};
 }
 
 void MemorySettingsStore::RemoveValue(std::string_view keyPath, std::string_view name) {
-    const auto values = m_keys.find(Lower(keyPath));
+    const auto values = m_keys.find(AsciiLowered(keyPath));
     if (values != m_keys.end())
-        values->second.erase(Lower(name));
+        values->second.erase(AsciiLowered(name));
 }
 
 std::optional<MemorySettingsStore::Value> MemorySettingsStore::FindValue(std::string_view keyPath,
                                                                          std::string_view name) const {
-    const auto values = m_keys.find(Lower(keyPath));
+    const auto values = m_keys.find(AsciiLowered(keyPath));
     if (values == m_keys.end())
         return std::nullopt;
-    const auto value = values->second.find(Lower(name));
+    const auto value = values->second.find(AsciiLowered(name));
     if (value == values->second.end())
         return std::nullopt;
     return value->second;
 }
 
 bool MemorySettingsStore::HasKey(std::string_view keyPath) const {
-    return m_keys.contains(Lower(keyPath));
+    return m_keys.contains(AsciiLowered(keyPath));
 }
 
 const MemorySettingsStore::Value* MemorySettingsStore::Find(GlimraStoreKey key, std::string_view name) const {
@@ -97,6 +85,6 @@ const MemorySettingsStore::Value* MemorySettingsStore::Find(GlimraStoreKey key, 
     const auto values = m_keys.find(open->second);
     if (values == m_keys.end())
         return nullptr;
-    const auto value = values->second.find(Lower(name));
+    const auto value = values->second.find(AsciiLowered(name));
     return value == values->second.end() ? nullptr : &value->second;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/posix/TextEncoding.h"
+#include "settings/AsciiCase.h"
 
 namespace {
 
@@ -16,12 +17,8 @@ using LineKind = RegistryExportLineKind;
 using FileDialect = RegistryExportDialect;
 using FileEncoding = RegistryExportEncoding;
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, {}, AsciiLower, AsciiLower);
+    return SameIgnoringAsciiCase(a, b);
 }
 
 bool IsBlank(char c) {
