@@ -264,6 +264,7 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
     // A range reversed by fewer codes than there are blank slots still leaves some of them.
     const int64_t reversal = std::min<int64_t>(int64_t{props->EndChar} - first + 1, 0);
     const int32_t slotCount = static_cast<int32_t>(std::max<int64_t>(count + reversal + blankSlots, 0));
+    // The class's font is made here, once, even for a range without characters, and kept.
     props->GetFont();
     Pixmap scratch(glyphWidth, glyphHeight);
     for (int32_t state = 0; state < stateCount; ++state) {
@@ -289,26 +290,31 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
     }
 }
 
-void CopySlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
-              const vGlimraAlphabet& alphabet, int32_t slot) {
+namespace {
+
+using BlockOperation = void (*)(Pixmap&, int32_t, int32_t, int32_t, int32_t, const Pixmap&, int32_t, int32_t);
+
+void ApplySlot(BlockOperation operation, Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+               const vGlimraAlphabet& alphabet, int32_t slot) {
     const int32_t slotLeft = alphabet.SlotLeft(slot);
     if (slotLeft < 0)
         return;
     if (alphabet.HasPixels())
-        CopyRect(dc, left, top, width, height, alphabet.Bitmap, slotLeft, 0);
+        operation(dc, left, top, width, height, alphabet.Bitmap, slotLeft, 0);
     else if (const Pixmap* window = StripWindow(alphabet, slot, width, height))
-        CopyRect(dc, left, top, window->Width(), window->Height(), *window, 0, 0);
+        operation(dc, left, top, window->Width(), window->Height(), *window, 0, 0);
+}
+
+} // namespace
+
+void CopySlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+              const vGlimraAlphabet& alphabet, int32_t slot) {
+    ApplySlot(CopyRect, dc, left, top, width, height, alphabet, slot);
 }
 
 void OrSlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
             const vGlimraAlphabet& alphabet, int32_t slot) {
-    const int32_t slotLeft = alphabet.SlotLeft(slot);
-    if (slotLeft < 0)
-        return;
-    if (alphabet.HasPixels())
-        OrRect(dc, left, top, width, height, alphabet.Bitmap, slotLeft, 0);
-    else if (const Pixmap* window = StripWindow(alphabet, slot, width, height))
-        OrRect(dc, left, top, window->Width(), window->Height(), *window, 0, 0);
+    ApplySlot(OrRect, dc, left, top, width, height, alphabet, slot);
 }
 
 void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
