@@ -91,17 +91,16 @@ void vGlimraStatic::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, i
     const vGlimraAlphabet* alphabet = FindAlphabet(MetaClass()->AlphabetClass(), State);
     if (alphabet == nullptr)
         return;
-    const int32_t slotLeft = alphabet->SlotLeft(Glyph);
-    if (slotLeft < 0)
+    if (alphabet->SlotLeft(Glyph) < 0)
         return;
     // Composed straight onto the surface: the result equals composing in a fresh, black cell-sized
     // picture and copying that, without a picture per draw.
     if (State <= MetaClass()->ConfiguredStates() / 2) {
         CopyRect(dc, left, top, width, height, Background, 0, 0);
-        OrRect(dc, left, top, width, height, alphabet->Bitmap, slotLeft, 0);
+        OrSlot(dc, left, top, width, height, *alphabet, Glyph);
     } else {
         FillBlack(dc, left, top, width, height);
-        CopyRect(dc, left, top, width, height, alphabet->Bitmap, slotLeft, 0);
+        CopySlot(dc, left, top, width, height, *alphabet, Glyph);
     }
 }
 

@@ -44,7 +44,9 @@ void vGlimra::ApplySettings() {
     if (vGlimraGraphProps* props = GlobalGraphProps()) {
         props->FlipHorizontal = settings.Horizontal;
         props->FlipVertical = settings.Vertical;
-        props->SetFont(settings.FontName, std::clamp(settings.FontSize, 1, MaxFontPoints));
+        // Only the magnitude is bounded, for memory: 0 asks the rasteriser for its default size and
+        // a negative size for a cell height, as the font record reads lfHeight.
+        props->SetFont(settings.FontName, std::clamp(settings.FontSize, -MaxFontPoints, MaxFontPoints));
         props->StartChar = settings.StartChar;
         props->EndChar = settings.EndChar;
     }

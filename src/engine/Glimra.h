@@ -49,6 +49,6 @@ private:
     int32_t m_tickCount = 0;
 };
 
-// Font sizes beyond this many points are taken as this: at 96 pixels per inch a glyph is then
-// over 500 pixels high, half a full-HD screen, and its strips stay within memory.
+// Font sizes beyond this many points, either way, are taken as this: at 96 pixels per inch a glyph
+// is then over 500 pixels high, half a full-HD screen, and a glyph image stays a modest allocation.
 inline constexpr int32_t MaxFontPoints = 400;

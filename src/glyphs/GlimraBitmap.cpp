@@ -5,10 +5,11 @@ vGlimraDictionary* g_dictionary = nullptr;
 }
 
 vGlimraAlphabet::vGlimraAlphabet(CreatureClassRef creatureClass, int32_t stateIndex, int32_t slotWidth,
-                                 int32_t slotHeight, int32_t slotCount)
+                                 int32_t slotHeight, int32_t slotCount, bool withPixels)
     : CreatureClass(creatureClass), StateIndex(stateIndex), SlotWidth(slotWidth), SlotHeight(slotHeight),
       StripWidth(slotWidth * slotCount), StripHeight(slotHeight), SlotCount(slotCount) {
-    CreateStripBitmap();
+    if (withPixels)
+        CreateStripBitmap();
 }
 
 void vGlimraAlphabet::CreateStripBitmap() {
@@ -40,12 +41,14 @@ vGlimraAlphabet* vGlimraDictionary::Add(CreatureClassRef creatureClass, int32_t 
         return nullptr;
     // Each factor is below 2^31, so the strip's width fits 62 bits and its area is checked after it.
     const int64_t stripWidth = int64_t{slotWidth} * slotCount;
-    if (stripWidth > INT32_MAX || stripWidth * slotHeight > MaxStripPixels - m_pixels)
+    if (stripWidth > INT32_MAX)
         return nullptr;
     const int64_t pixels = stripWidth * slotHeight;
+    const bool fits = pixels <= m_budget - m_pixels;
     m_alphabets.push_back(
-        std::make_unique<vGlimraAlphabet>(creatureClass, stateIndex, slotWidth, slotHeight, slotCount));
-    m_pixels += pixels;
+        std::make_unique<vGlimraAlphabet>(creatureClass, stateIndex, slotWidth, slotHeight, slotCount, fits));
+    if (fits)
+        m_pixels += pixels;
     return m_alphabets.back().get();
 }
 

@@ -14,6 +14,12 @@ vGlimraPropList* g_propList = nullptr;
 std::string g_fontFilePath;
 std::string g_fontResourcePath;
 
+// The scratch images of strips without pixels, kept from draw to draw: one glyph, and the window
+// of the strip a cell reads. They only grow.
+Pixmap g_glyphScratch;
+Pixmap g_windowScratch;
+Pixmap g_window; // a view of g_windowScratch
+
 int32_t ScreenPixelsPerInch() {
     const GlimraRasteriser* rasteriser = InstalledRasteriser();
     const int32_t ppi = rasteriser != nullptr ? rasteriser->PixelsPerInch() : 96;
@@ -163,6 +169,9 @@ void InitializeGlimraGraph(const std::string& executableDirectory) {
 }
 
 void FinalizeGlimraGraph() {
+    g_window = Pixmap();
+    g_glyphScratch = Pixmap();
+    g_windowScratch = Pixmap();
     delete g_globalProps;
     g_globalProps = nullptr;
     delete g_propList;
@@ -193,6 +202,55 @@ void UpdateGlobalGlyphSize() {
         g_globalProps->UpdateGlyphSize();
 }
 
+namespace {
+
+// A character drawn on black in a colour into the width x height scratch, then copied, mirrored as
+// the record says, to x = left of target: the one way both a strip and a window of one are painted.
+void PaintGlyph(Pixmap& target, int32_t left, int32_t code, uint32_t colour, int32_t width, int32_t height,
+                vGlimraGraphProps& props, Pixmap& scratch) {
+    if (left < 0)
+        return;
+    FillBlack(scratch, 0, 0, width, height);
+    if (GlimraFont* font = props.GetFont())
+        font->DrawChar(scratch, static_cast<uint8_t>(code & 0xFF), colour);
+    CopyMirrored(target, left, 0, width, height, scratch, 0, 0, props.FlipHorizontal, props.FlipVertical);
+}
+
+void EnsureSize(Pixmap& scratch, int32_t width, int32_t height) {
+    if (scratch.Width() < width || scratch.Height() < height)
+        scratch = Pixmap(std::max(width, scratch.Width()), std::max(height, scratch.Height()));
+}
+
+// What a strip without pixels would hold in the width x height area read from the left edge of
+// slot `slot`, cut to the strip as a copy from it would be: the part of the cell a copy would leave
+// untouched is not in the window. Nil when nothing would be read.
+const Pixmap* StripWindow(const vGlimraAlphabet& alphabet, int32_t slot, int32_t width, int32_t height) {
+    const int32_t windowLeft = alphabet.SlotLeft(slot);
+    const int32_t windowWidth = std::min(width, alphabet.StripWidth - windowLeft);
+    const int32_t windowHeight = std::min(height, alphabet.StripHeight);
+    if (windowWidth <= 0 || windowHeight <= 0)
+        return nullptr;
+    EnsureSize(g_windowScratch, windowWidth, windowHeight);
+    EnsureSize(g_glyphScratch, alphabet.SlotWidth, alphabet.SlotHeight);
+    g_window = Pixmap::Wrap(g_windowScratch.Row(0), windowWidth, windowHeight, g_windowScratch.Stride());
+    Pixmap glyph =
+        Pixmap::Wrap(g_glyphScratch.Row(0), alphabet.SlotWidth, alphabet.SlotHeight, g_glyphScratch.Stride());
+    FillBlack(g_window, 0, 0, windowWidth, windowHeight);
+    vGlimraGraphProps* props = GraphPropsFor(alphabet.CreatureClass);
+    if (props == nullptr)
+        return &g_window;
+    for (int32_t next = slot; next < alphabet.GlyphSlots; ++next) {
+        const int32_t left = alphabet.SlotLeft(next) - windowLeft;
+        if (left >= windowWidth)
+            break;
+        PaintGlyph(g_window, left, alphabet.FirstChar + next, alphabet.TextColour, alphabet.SlotWidth,
+                   alphabet.SlotHeight, *props, glyph);
+    }
+    return &g_window;
+}
+
+} // namespace
+
 void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, CreatureClassRef creatureClass,
                        int32_t stateCount, const std::function<uint32_t(int32_t)>& colourOfState,
                        int32_t blankSlots) {
@@ -206,9 +264,8 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
     // A range reversed by fewer codes than there are blank slots still leaves some of them.
     const int64_t reversal = std::min<int64_t>(int64_t{props->EndChar} - first + 1, 0);
     const int32_t slotCount = static_cast<int32_t>(std::max<int64_t>(count + reversal + blankSlots, 0));
-    GlimraFont* font = props->GetFont();
-    // One scratch image for every character: each is drawn on black, then copied, mirrored as the
-    // record says, into its slot.
+    // The class's font is made here, once, even for a range without characters, and kept.
+    props->GetFont();
     Pixmap scratch(glyphWidth, glyphHeight);
     for (int32_t state = 0; state < stateCount; ++state) {
         vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state);
@@ -216,17 +273,14 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
             alphabet = AddAlphabet(creatureClass, state, glyphWidth, glyphHeight, slotCount);
         if (alphabet == nullptr)
             continue;
-        const uint32_t colour = colourOfState(state);
-        for (int32_t slot = 0; slot < count; ++slot) {
-            const int32_t left = alphabet->SlotLeft(slot);
-            if (left < 0)
-                break;
-            FillBlack(scratch, 0, 0, glyphWidth, glyphHeight);
-            if (font != nullptr)
-                font->DrawChar(scratch, static_cast<uint8_t>((first + slot) & 0xFF), colour);
-            CopyMirrored(alphabet->Bitmap, left, 0, glyphWidth, glyphHeight, scratch, 0, 0,
-                         props->FlipHorizontal, props->FlipVertical);
-        }
+        alphabet->TextColour = colourOfState(state);
+        alphabet->FirstChar = first;
+        alphabet->GlyphSlots = std::min(count, alphabet->SlotCount);
+        if (!alphabet->HasPixels())
+            continue;
+        for (int32_t slot = 0; slot < alphabet->GlyphSlots; ++slot)
+            PaintGlyph(alphabet->Bitmap, alphabet->SlotLeft(slot), first + slot, alphabet->TextColour,
+                       glyphWidth, glyphHeight, *props, scratch);
         for (int32_t blank = 0; blank < blankSlots; ++blank) {
             const int32_t left = alphabet->SlotLeft(static_cast<int32_t>(count + reversal + blank));
             if (left < 0)
@@ -236,13 +290,35 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
     }
 }
 
-void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
-               CreatureClassRef creatureClass, int32_t state, int32_t glyphIndex) {
-    const vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state);
-    if (alphabet == nullptr)
-        return;
-    const int32_t slotLeft = alphabet->SlotLeft(glyphIndex);
+namespace {
+
+using BlockOperation = void (*)(Pixmap&, int32_t, int32_t, int32_t, int32_t, const Pixmap&, int32_t, int32_t);
+
+void ApplySlot(BlockOperation operation, Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+               const vGlimraAlphabet& alphabet, int32_t slot) {
+    const int32_t slotLeft = alphabet.SlotLeft(slot);
     if (slotLeft < 0)
         return;
-    CopyRect(dc, left, top, width, height, alphabet->Bitmap, slotLeft, 0);
+    if (alphabet.HasPixels())
+        operation(dc, left, top, width, height, alphabet.Bitmap, slotLeft, 0);
+    else if (const Pixmap* window = StripWindow(alphabet, slot, width, height))
+        operation(dc, left, top, window->Width(), window->Height(), *window, 0, 0);
+}
+
+} // namespace
+
+void CopySlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+              const vGlimraAlphabet& alphabet, int32_t slot) {
+    ApplySlot(CopyRect, dc, left, top, width, height, alphabet, slot);
+}
+
+void OrSlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+            const vGlimraAlphabet& alphabet, int32_t slot) {
+    ApplySlot(OrRect, dc, left, top, width, height, alphabet, slot);
+}
+
+void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+               CreatureClassRef creatureClass, int32_t state, int32_t glyphIndex) {
+    if (const vGlimraAlphabet* alphabet = FindAlphabet(creatureClass, state))
+        CopySlot(dc, left, top, width, height, *alphabet, glyphIndex);
 }

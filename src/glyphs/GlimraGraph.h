@@ -110,6 +110,17 @@ void RenderGlyphStrips(Pixmap& dc, int32_t glyphWidth, int32_t glyphHeight, Crea
                        int32_t stateCount, const std::function<uint32_t(int32_t)>& colourOfState,
                        int32_t blankSlots);
 
+class vGlimraAlphabet;
+
+// Copy (SRCCOPY) or OR (SRCPAINT) the width x height area of the strip that starts at slot's left
+// edge onto (left, top) of dc, as one block operation from the strip does: nothing for a slot
+// outside the strip, and cell pixels beyond the strip's edges keep their value. A strip without
+// pixels is drawn from its class's font into a scratch window first, to the same picture.
+void CopySlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+              const vGlimraAlphabet& alphabet, int32_t slot);
+void OrSlot(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,
+            const vGlimraAlphabet& alphabet, int32_t slot);
+
 // Copies the slot's width x height area of the strip (class, state) to (left, top) of dc; nothing
 // when there is no such strip or slot.
 void DrawGlyph(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height,

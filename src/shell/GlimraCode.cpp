@@ -32,26 +32,56 @@ GlimraRunMode SelectRunMode(std::string_view firstArgument) {
     return mode;
 }
 
-int RunGlimraCode(GlimraProgramHost& host, int argc, const char* const* argv) {
-    StartupModules(host.ExecutableDirectory());
-    if (host.AcquireInstanceMarker()) {
-        const std::string first = argc >= 2 && argv[1] != nullptr ? UpperCaseAscii(argv[1]) : std::string();
-        switch (SelectRunMode(first)) {
-        case GlimraRunMode::Saver:
-            host.RunSaver();
-            break;
-        case GlimraRunMode::Settings:
-            host.RunSettings();
-            break;
-        case GlimraRunMode::PasswordChange:
-            host.ChangePassword();
-            break;
-        case GlimraRunMode::Preview:
-        case GlimraRunMode::None:
-            break;
-        }
-        host.ReleaseInstanceMarker();
+namespace {
+
+// Holds the instance marker from a successful acquisition to every way out of the scope.
+class InstanceMarkerGuard {
+public:
+    explicit InstanceMarkerGuard(GlimraProgramHost& host)
+        : m_host(host), m_held(host.AcquireInstanceMarker()) {}
+    ~InstanceMarkerGuard() {
+        if (m_held)
+            m_host.ReleaseInstanceMarker();
     }
-    ShutdownModules();
+    InstanceMarkerGuard(const InstanceMarkerGuard&) = delete;
+    InstanceMarkerGuard& operator=(const InstanceMarkerGuard&) = delete;
+    bool Held() const { return m_held; }
+
+private:
+    GlimraProgramHost& m_host;
+    bool m_held;
+};
+
+void RunMode(GlimraProgramHost& host, int argc, const char* const* argv) {
+    const std::string first = argc >= 2 && argv[1] != nullptr ? UpperCaseAscii(argv[1]) : std::string();
+    switch (SelectRunMode(first)) {
+    case GlimraRunMode::Saver:
+        host.RunSaver();
+        break;
+    case GlimraRunMode::Settings:
+        host.RunSettings();
+        break;
+    case GlimraRunMode::PasswordChange:
+        host.ChangePassword();
+        break;
+    case GlimraRunMode::Preview:
+    case GlimraRunMode::None:
+        break;
+    }
+}
+
+} // namespace
+
+int RunGlimraCode(GlimraProgramHost& host, int argc, const char* const* argv) {
+    try {
+        const GlimraModulesGuard modules(host.ExecutableDirectory());
+        const InstanceMarkerGuard marker(host);
+        if (marker.Held())
+            RunMode(host, argc, argv);
+    } catch (...) {
+        // An exception that no handler takes may end the program without unwinding; this handler
+        // is what makes the guards above release the marker and shut the modules down first.
+        throw;
+    }
     return 0;
 }

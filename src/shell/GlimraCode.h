@@ -33,5 +33,6 @@ public:
     virtual void ChangePassword() = 0;
 };
 
-// argv[0] is the program; only argv[1] is ever read. Returns the exit code: always 0.
+// argv[0] is the program; only argv[1] is ever read. Returns the exit code: always 0. An exception
+// from a run mode goes on to the caller after the marker is released and the modules shut down.
 int RunGlimraCode(GlimraProgramHost& host, int argc, const char* const* argv);

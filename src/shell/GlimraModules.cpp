@@ -7,11 +7,16 @@
 #include "glyphs/GlimraGraph.h"
 
 void StartupModules(const std::string& executableDirectory) {
-    InitializeGlimraCell();
-    InitializeGlimraGraph(executableDirectory);
-    InitializeGlimraBitmap();
-    InitializeGlimraStat();
-    InitializeGlimraPerson();
+    try {
+        InitializeGlimraCell();
+        InitializeGlimraGraph(executableDirectory);
+        InitializeGlimraBitmap();
+        InitializeGlimraStat();
+        InitializeGlimraPerson();
+    } catch (...) {
+        ShutdownModules();
+        throw;
+    }
 }
 
 void ShutdownModules() {

@@ -87,6 +87,32 @@ TEST_F(Cascade, SpeedThreeIsActiveOnCounters99And0BackToBack) {
     EXPECT_EQ(headRows, (std::vector<int32_t>{0, 0, 0, 1, 2, 2, 2, 3}));
 }
 
+// The speed only paces the steps: a glyph that finished on its last active tick is killed (or
+// becomes a flipper) on the very next tick, active or not.
+TEST_F(Cascade, AFinishedGlyphEndsOnAnInactiveTickWhateverItsSpeed) {
+    CreatureStates = 2;
+    for (int32_t volatility : {0, 100}) {
+        Volatility = volatility;
+        Prepare(1, 1);
+        StartTrack(5);
+        Step(0);
+        EXPECT_EQ(At<vGlimraPerson>(0, 0)->State, 1);
+        Step(4);
+        EXPECT_EQ(At<vGlimraPerson>(0, 0)->State, 1) << "counter 4 is not a multiple of the speed";
+        Step(5);
+        ASSERT_EQ(At<vGlimraPerson>(0, 0)->State, 2) << "finished on an active tick";
+        Step(6);
+        if (volatility == 0) {
+            ASSERT_NE(At<vGlimraPerson>(0, 0), nullptr);
+            EXPECT_EQ(At<vGlimraPerson>(0, 0)->State, -1) << "killed on the inactive tick 6";
+            Step(7);
+            EXPECT_EQ(CellAt(0, 0)->Creature(), nullptr);
+        } else {
+            EXPECT_NE(At<vGlimraFlipper>(0, 0), nullptr) << "replaced by a flipper on the inactive tick 6";
+        }
+    }
+}
+
 TEST_F(Cascade, SpeedsZeroAndOneAreBothActiveOnEveryTick) {
     Volatility = 0;
     Prepare(2, 10);

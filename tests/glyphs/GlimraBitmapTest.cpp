@@ -47,18 +47,30 @@ TEST_F(Dictionary_, FindGivesTheFirstOfTwoAlphabetsWithOneKeyAndNilForOthers) {
     EXPECT_EQ(Dictionary()->AlphabetAt(3), nullptr);
 }
 
-TEST_F(Dictionary_, StripsWithoutSlotsOrBeyondTheBudgetAreNeverMade) {
+TEST_F(Dictionary_, StripsWithoutSlotsAreNeverMadeAndThoseBeyondTheBudgetHaveNoPixels) {
     EXPECT_EQ(AddAlphabet(Key(0), 0, 8, 14, 0), nullptr);
     EXPECT_EQ(AddAlphabet(Key(0), 0, 8, 14, -5), nullptr);
     EXPECT_EQ(AddAlphabet(Key(0), 0, 0, 14, 5), nullptr);
-    EXPECT_EQ(AddAlphabet(Key(0), 0, INT32_MAX, INT32_MAX, INT32_MAX), nullptr);
+    EXPECT_EQ(AddAlphabet(Key(0), 0, INT32_MAX, INT32_MAX, INT32_MAX), nullptr) << "too wide to address";
     EXPECT_EQ(Dictionary()->Count(), 0);
-    // A strip one pixel row beyond the budget is refused before anything is allocated.
-    EXPECT_EQ(AddAlphabet(Key(0), 0, 1 << 14, (1 << 14) + 1, 1 << 0), nullptr);
-    ASSERT_NE(AddAlphabet(Key(0), 1, 8, 14, 50), nullptr);
+    // A strip one pixel row beyond the budget is made with its geometry but nothing is allocated.
+    const vGlimraAlphabet* beyond = AddAlphabet(Key(0), 0, 1 << 14, (1 << 14) + 1, 1 << 0);
+    ASSERT_NE(beyond, nullptr);
+    EXPECT_FALSE(beyond->HasPixels());
+    EXPECT_EQ(beyond->StripWidth, 1 << 14);
+    EXPECT_EQ(beyond->SlotLeft(0), 1);
+    EXPECT_EQ(Dictionary()->PixelCount(), 0);
+    const vGlimraAlphabet* within = AddAlphabet(Key(0), 1, 8, 14, 50);
+    ASSERT_NE(within, nullptr);
+    EXPECT_TRUE(within->HasPixels());
     EXPECT_EQ(Dictionary()->PixelCount(), 8 * 14 * 50);
-    EXPECT_EQ(AddAlphabet(Key(0), 2, 1 << 14, 1 << 14, 1), nullptr)
-        << "the budget counts what is already there";
+    const vGlimraAlphabet* half = AddAlphabet(Key(0), 2, 1 << 13, 1 << 12, 1);
+    ASSERT_NE(half, nullptr);
+    EXPECT_TRUE(half->HasPixels());
+    const vGlimraAlphabet* over = AddAlphabet(Key(0), 3, 1 << 13, 1 << 12, 1);
+    ASSERT_NE(over, nullptr);
+    EXPECT_FALSE(over->HasPixels()) << "the budget counts what is already there";
+    EXPECT_LE(Dictionary()->PixelCount(), MaxStripPixels);
     Dictionary()->Clear();
     EXPECT_EQ(Dictionary()->PixelCount(), 0);
 }

@@ -75,6 +75,12 @@ TEST_F(GlyphModules, SetFontScalesPointsToTheScreenAndCutsLongFaceNames) {
     EXPECT_EQ(props.LogFont.lfFaceName[31], '\0');
     props.SetFont("", 10);
     EXPECT_EQ(props.FaceName(), "");
+    // Zero asks the rasteriser for its default size; a negative size gives a positive height,
+    // which asks for a cell height.
+    props.SetFont("Face", 0, 96);
+    EXPECT_EQ(props.LogFont.lfHeight, 0);
+    props.SetFont("Face", -20, 96);
+    EXPECT_EQ(props.LogFont.lfHeight, 27);
     props.SetFont("Face", INT32_MAX);
     EXPECT_EQ(props.LogFont.lfHeight, 1) << "MulDiv's overflow answer, negated";
     EXPECT_EQ(props.MeasureFont(2), 0);
@@ -227,6 +233,64 @@ TEST_F(GlyphModules, DrawGlyphCopiesExactlyTheSlotsAreaIntoTheCell) {
     DrawGlyph(surface, 0, 0, 8, 14, Key(0), -1, 0);
     DrawGlyph(surface, 0, 0, 8, 14, Key(1), 0, 0);
     EXPECT_TRUE(PixmapsEqual(surface, expected));
+}
+
+// Strips past the budget keep no pixels; every cell that reads one must still get exactly what a
+// copy from a real strip gives, including the next slot's first columns in a wide cell and the
+// pixels a copy leaves untouched beyond the strip's right and bottom edges.
+TEST_F(GlyphModules, StripsPastTheBudgetDrawTheSamePicturesFromTheFont) {
+    struct Flips {
+        bool horizontal, vertical;
+    };
+    int key = 0;
+    for (Flips flips : {Flips{false, false}, Flips{true, true}}) {
+        GlobalGraphProps()->FlipHorizontal = flips.horizontal;
+        GlobalGraphProps()->FlipVertical = flips.vertical;
+        GlobalGraphProps()->StartChar = 60;
+        GlobalGraphProps()->EndChar = 69;
+        const CreatureClassRef backed = Key(key++), unbacked = Key(key++);
+        Render(backed, 3, 5);
+        const int64_t pixels = Dictionary()->PixelCount();
+        // Room for one more strip: the first state of the second class keeps pixels, the rest not.
+        Dictionary()->SetPixelBudget(pixels + 8 * 14 * 15);
+        Render(unbacked, 3, 5);
+        EXPECT_EQ(Dictionary()->PixelCount(), pixels + 8 * 14 * 15);
+        ASSERT_TRUE(FindAlphabet(unbacked, 0)->HasPixels());
+        for (int32_t state = 1; state < 3; ++state) {
+            const vGlimraAlphabet* alphabet = FindAlphabet(unbacked, state);
+            ASSERT_NE(alphabet, nullptr);
+            EXPECT_FALSE(alphabet->HasPixels());
+            EXPECT_EQ(alphabet->SlotCount, 15);
+            EXPECT_EQ(alphabet->SlotLeft(14), 14 * 8 + 1);
+        }
+        struct Cell {
+            int32_t width, height;
+        };
+        for (int32_t state = 0; state < 3; ++state)
+            for (int32_t slot = 0; slot < 15; ++slot)
+                for (Cell cell : {Cell{8, 14}, Cell{13, 14}, Cell{8, 19}, Cell{15, 16}, Cell{3, 2}}) {
+                    Pixmap expected(24, 24), actual(24, 24);
+                    for (int32_t y = 0; y < 24; ++y)
+                        for (int32_t x = 0; x < 24; ++x)
+                            expected.SetPixel(x, y, 0x102030u + static_cast<uint32_t>(x * 5 + y));
+                    actual = expected;
+                    OrSlot(expected, 2, 3, cell.width, cell.height, *FindAlphabet(backed, state), slot);
+                    OrSlot(actual, 2, 3, cell.width, cell.height, *FindAlphabet(unbacked, state), slot);
+                    ASSERT_TRUE(PixmapsEqual(actual, expected))
+                        << "or, state " << state << " slot " << slot << " cell " << cell.width << "x"
+                        << cell.height;
+                    DrawGlyph(expected, 5, 1, cell.width, cell.height, backed, state, slot);
+                    DrawGlyph(actual, 5, 1, cell.width, cell.height, unbacked, state, slot);
+                    ASSERT_TRUE(PixmapsEqual(actual, expected))
+                        << "copy, state " << state << " slot " << slot << " cell " << cell.width << "x"
+                        << cell.height;
+                }
+        const Pixmap before(24, 24);
+        Pixmap surface = before;
+        CopySlot(surface, 0, 0, 8, 14, *FindAlphabet(unbacked, 1), 15);
+        CopySlot(surface, 0, 0, 8, 14, *FindAlphabet(unbacked, 1), -1);
+        EXPECT_TRUE(PixmapsEqual(surface, before)) << "a slot outside the strip paints nothing";
+    }
 }
 
 TEST_F(GlyphModules, ShutdownUnregistersTheFontAndFreesTheRecords) {

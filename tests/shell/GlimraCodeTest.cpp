@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
 #include "engine/GlimraCell.h"
+#include "glyphs/GlimraBitmap.h"
+#include "glyphs/GlimraGraph.h"
+#include "raster/Pixmap.h"
 #include "shell/GlimraCode.h"
 #include "support/FakeRasteriser.h"
 
@@ -94,4 +98,70 @@ TEST(EntryPoint, PreviewAndUnknownSwitchesDoNothingAndASecondCopyEndsAtOnce) {
     EXPECT_EQ(Start(second, {"/s"}), 0);
     EXPECT_EQ(second.calls, (std::vector<std::string>{"directory", "marker after start-up"}));
     EXPECT_EQ(ClassList(), nullptr) << "the modules still shut down";
+}
+
+namespace {
+
+// A rasteriser that fails as an exhausted machine would: when a font is made, or when the font
+// file is registered.
+class FailingRasteriser : public FakeRasteriser {
+public:
+    std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override {
+        if (failFonts)
+            throw std::bad_alloc();
+        return FakeRasteriser::CreateFont(logFont);
+    }
+    bool RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) override {
+        FakeRasteriser::RegisterFontFile(fontFile, resourceFile);
+        if (failRegistration)
+            throw std::bad_alloc();
+        return true;
+    }
+    bool failFonts = false;
+    bool failRegistration = false;
+};
+
+// Starts the saver as far as the window does before its first tick: every class renders its strips.
+class PreparingProgramHost : public RecordingProgramHost {
+public:
+    void RunSaver() override {
+        RecordingProgramHost::RunSaver();
+        Pixmap surface(64, 64);
+        PrepareCreatureClasses(surface, 8, 14);
+    }
+};
+
+} // namespace
+
+TEST(EntryPoint, AnExceptionWhileTheSaverStartsStillReleasesTheMarkerAndShutsDown) {
+    FailingRasteriser rasteriser;
+    InstallRasteriser(&rasteriser);
+    rasteriser.failFonts = true;
+    PreparingProgramHost host;
+    EXPECT_THROW(Start(host, {"/s"}), std::bad_alloc);
+    EXPECT_EQ(host.calls,
+              (std::vector<std::string>{"directory", "marker after start-up", "saver", "release"}));
+    EXPECT_EQ(rasteriser.unregistered, rasteriser.registered) << "the font does not stay registered";
+    EXPECT_EQ(ClassList(), nullptr);
+    EXPECT_EQ(GlobalGraphProps(), nullptr);
+    EXPECT_EQ(Dictionary(), nullptr);
+
+    // A failure inside start-up itself shuts down what had started.
+    rasteriser.failFonts = false;
+    rasteriser.failRegistration = true;
+    rasteriser.registered.clear();
+    rasteriser.unregistered.clear();
+    RecordingProgramHost early;
+    EXPECT_THROW(Start(early, {"/s"}), std::bad_alloc);
+    EXPECT_EQ(early.calls, (std::vector<std::string>{"directory"}));
+    EXPECT_EQ(rasteriser.unregistered, rasteriser.registered);
+    EXPECT_EQ(ClassList(), nullptr);
+    EXPECT_EQ(GlobalGraphProps(), nullptr);
+    InstallRasteriser(nullptr);
+
+    // And the next start is as clean as the first.
+    ScopedFakeRasteriser fake;
+    RecordingProgramHost again;
+    EXPECT_EQ(Start(again, {"/s"}), 0);
+    EXPECT_EQ(fake.rasteriser.unregistered.size(), 1u);
 }

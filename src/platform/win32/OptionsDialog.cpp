@@ -123,6 +123,52 @@ BOOL CALLBACK ShowIfOnPage(HWND child, LPARAM page) {
     return TRUE;
 }
 
+// The dialog's background as a page shows it: the button face, and over it the tab control with
+// its page body, which a theme may paint lighter than the dialog.
+void PaintPageBackground(HWND dialog, HDC dc) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    // A themed tab control may ask the dialog for the background beneath its own parts, which would
+    // come back here: that request gets the button face alone.
+    static bool s_printing = false;
+    if (s_printing)
+        return;
+    HWND pages = GetDlgItem(dialog, IDC_OPTIONPAGES);
+    RECT tab{};
+    if (pages == nullptr || !GetWindowRect(pages, &tab))
+        return;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&tab), 2);
+    POINT origin{};
+    OffsetViewportOrgEx(dc, tab.left, tab.top, &origin);
+    s_printing = true;
+    SendMessageA(pages, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    s_printing = false;
+    SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
+}
+
+// The tab control clips its siblings, so nothing but a label itself paints beneath it; a label that
+// draws its text transparently would show whatever a control of another page left there. It gets
+// the page's background painted first.
+void PaintPageBackgroundUnder(HWND dialog, HWND control, HDC dc) {
+    RECT area{};
+    if (!GetWindowRect(control, &area))
+        return;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&area), 2);
+    const int saved = SaveDC(dc);
+    IntersectClipRect(dc, 0, 0, area.right - area.left, area.bottom - area.top);
+    OffsetViewportOrgEx(dc, -area.left, -area.top, nullptr);
+    PaintPageBackground(dialog, dc);
+    RestoreDC(dc, saved);
+}
+
+bool IsGroupBox(HWND control) {
+    char className[16]{};
+    GetClassNameA(control, className, sizeof className);
+    return lstrcmpiA(className, "Button") == 0 &&
+           (static_cast<DWORD>(GetWindowLongPtrA(control, GWL_STYLE)) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
 } // namespace
 
 TGlimraOpts::TGlimraOpts()
@@ -150,6 +196,8 @@ bool TGlimraOpts::Create(HINSTANCE instance) {
                            reinterpret_cast<LPARAM>(this)) == nullptr)
         return false;
     ShowWindow(m_window, SW_SHOW);
+    // The first page is painted again once the tab control can draw its page body as shown.
+    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     return true;
 }
 
@@ -239,15 +287,25 @@ INT_PTR TGlimraOpts::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         SetBkColor(reinterpret_cast<HDC>(wParam), GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<INT_PTR>(GetSysColorBrush(COLOR_BTNFACE));
     case WM_CTLCOLORSTATIC: {
-        // Labels let the page show through, which a themed tab control paints lighter than the
-        // dialog; the sunken panels keep their own background under changing text.
-        const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        // Labels show the page, which a themed tab control paints lighter than the dialog; the
+        // sunken panels keep their own background under changing text. A group box's frame spans
+        // other controls, so only what it asks of the dialog's background is painted for it.
+        const auto control = reinterpret_cast<HWND>(lParam);
+        const auto dc = reinterpret_cast<HDC>(wParam);
+        const int id = GetDlgCtrlID(control);
         if (id == IDC_FONTPANEL || id == IDC_STARTCHARSAMPLE || id == IDC_ENDCHARSAMPLE ||
             id == IDC_FONTNAMEEDIT)
             return FALSE;
-        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        if (!IsGroupBox(control))
+            PaintPageBackgroundUnder(m_window, control, dc);
+        SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     }
+    case WM_ERASEBKGND:
+        // Also what a themed control asks for when it draws its parent's background beneath it.
+        PaintPageBackground(m_window, reinterpret_cast<HDC>(wParam));
+        SetWindowLongPtrA(m_window, DWLP_MSGRESULT, TRUE);
+        return TRUE;
     case WM_CLOSE:
         cancelbuttonClick();
         return TRUE;
@@ -448,6 +506,8 @@ void TGlimraOpts::ShowSample(const GlimraSettingInfo& setting, const std::string
 
 void TGlimraOpts::ShowPage(int page) {
     EnumChildWindows(m_window, ShowIfOnPage, page);
+    // Hiding a control makes only the dialog repaint where it was, not the tab control above it.
+    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void TGlimraOpts::PlaceFrame() {

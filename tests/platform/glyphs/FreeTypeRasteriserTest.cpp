@@ -131,6 +131,11 @@ TEST_F(FreeTypeRasteriserTest, MeasuresTheCellGdiMeasures) {
     // No height at all is GDI's default cell of 16 pixels.
     EXPECT_EQ(metrics(0, 400).Height, 16);
     EXPECT_EQ(metrics(0, 400).MaxCharWidth, 8);
+    // The settings' "Font Size" 0 and -20 reach the font as lfHeight 0 and 27, at weight 900.
+    EXPECT_EQ(metrics(0, 900).Height, 16);
+    EXPECT_EQ(metrics(0, 900).MaxCharWidth, 9);
+    EXPECT_EQ(metrics(27, 900).Height, 27);
+    EXPECT_EQ(metrics(27, 900).MaxCharWidth, 14);
 }
 
 TEST_F(FreeTypeRasteriserTest, DrawsEachKatakanaAsADifferentVisibleImage) {
