@@ -8,6 +8,7 @@
 #include "engine/GlimraRandom.h"
 #include "shell/GlimraModules.h"
 #include "support/FakeRasteriser.h"
+#include "support/ScriptedRandomDraws.h"
 
 // The weighted choice walks the class list in order, so the order of the start-up steps decides
 // which class each draw picks; swapping two of them must fail here.
