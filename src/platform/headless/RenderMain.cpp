@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/Glimra.h"
+#include "engine/root/Glimra.h"
 #include "engine/GlimraRandom.h"
 #include "glyphs/GlimraGraph.h"
 #include "platform/headless/PngWriter.h"

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/Glimra.h"
+#include "engine/root/Glimra.h"
 #include "platform/x11/X11BackBuffer.h"
 #include "platform/x11/X11Headers.h"
 #include "platform/x11/X11StopSignals.h"

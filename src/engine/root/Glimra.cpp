@@ -1,4 +1,4 @@
-#include "engine/Glimra.h"
+#include "engine/root/Glimra.h"
 
 #include <algorithm>
 
