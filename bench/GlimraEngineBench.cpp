@@ -6,7 +6,7 @@
 #include <cstring>
 #include <memory>
 
-#include "engine/Glimra.h"
+#include "engine/root/Glimra.h"
 #include "engine/GlimraRandom.h"
 #include "glyphs/GlimraBitmap.h"
 #include "glyphs/GlimraGraph.h"

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engine/Glimra.h"
+#include "engine/root/Glimra.h"
 #include "engine/GlimraRandom.h"
 #include "settings/GlimraSettings.h"
 #include "shell/GlimraModules.h"

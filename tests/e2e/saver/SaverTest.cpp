@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/host/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 extern char** environ;
 

@@ -6,7 +6,7 @@ set -uo pipefail
 source "$(dirname "$0")/../../../tools/checks.sh"
 build=$1
 scr="$build/src/platform/win32/GlimraCode.scr"
-cpl="$build/tests/win32/host/PASSWORD.CPL"
+cpl="$build/tests/platform/win32/PASSWORD.CPL"
 work=$(mktemp -d)
 saver_pid=
 saver_window=

@@ -9,7 +9,7 @@ source "$(dirname "$0")/../../../tools/checks.sh"
 [ $# -eq 2 ] || { echo "usage: $0 BUILD_FOLDER GLIMRACODE" >&2; exit 2; }
 folder=$(cd "$1" && pwd); glimracode=$2
 wine=${GLIMRA_WINE:?run me through tools/wine-env.sh}
-printer="$folder/tests/win32/store/glimra_print_settings.exe"
+printer="$folder/tests/platform/win32/glimra_print_settings.exe"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 export XDG_CONFIG_HOME="$scratch/config" XDG_RUNTIME_DIR="$scratch/run"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/gtk/GtkOptionsDialog.h"
-#include "platform/host/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"

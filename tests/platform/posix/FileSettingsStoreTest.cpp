@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "platform/posix/FileSettingsStore.h"
-#include "settings/SettingsFiles.h"
+#include "platform/posix/SettingsFiles.h"
 #include "settings/StoreCases.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/host/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11BackBuffer.h"
 #include "raster/Blit.h"
 

@@ -1,4 +1,4 @@
-#include "settings/SettingsFiles.h"
+#include "platform/posix/SettingsFiles.h"
 
 #include <unistd.h>
 

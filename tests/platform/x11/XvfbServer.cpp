@@ -1,4 +1,4 @@
-#include "platform/host/XvfbServer.h"
+#include "platform/x11/XvfbServer.h"
 
 #include <fcntl.h>
 #include <poll.h>
