@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(native sanitize windows packaging fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(native wayland sanitize windows packaging fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -27,6 +27,12 @@ run_sanitize() {
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan -j "$jobs" --output-on-failure
+}
+
+# The Linux saver on Wayland: a headless sway, run by an unprivileged user, with the native build.
+run_wayland() {
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_BENCH=ON
+  tests/e2e/wayland/run.sh build
 }
 
 # The i686 build is the product; it runs under Wine wherever this kernel can execute 32-bit code.
