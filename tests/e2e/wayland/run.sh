@@ -117,6 +117,39 @@ for signal in TERM INT; do
     check "SIG$signal ends it with 0" ends_with "$saver" "$saver_pid" 30 0
 done
 
+# The pointer, drawn by sway over the window beneath, is hidden over the saver. Without glyphs
+# (Saturation 0) the saver's screen is all black, so any lit pixel there is the pointer's.
+settings="$work/home/.config/glimracode/settings.reg"
+cursor_lit() {
+    as_user grim -c -o HEADLESS-1 "$work/shots/probe.png" &&
+        awk -v s="$(red_share "$work/shots/probe.png")" 'BEGIN { exit !(s < 1) }'
+}
+check "sway draws the pointer over the window" cursor_lit
+as_user mkdir -p "$(dirname "$settings")"
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\KLOV\\Glimra]\r\n"Delay"=dword:00000064\r\n"Saturation"=dword:00000000\r\n' |
+    as_user tee "$settings" >/dev/null
+start_saver hidden
+wait_covered HEADLESS-1
+sleep 0.5
+as_user grim -c -o HEADLESS-1 "$work/shots/hidden.png"
+check "the pointer is hidden while it runs" is "$(lit_share "$work/shots/hidden.png")" 0
+kill "$saver_pid"
+check "it ends with 0" ends_with "$saver" "$saver_pid" 30 0
+as_user rm -f "$settings"
+
+# The settings dialog, on Wayland as GTK finds it: a stop signal closes it as Cancel does.
+dialog_shown() { as_user swaymsg -t get_tree 2>/dev/null | grep -q '"name": "vGlimra Screen Saver"'; }
+# Opening the dialog makes the settings key; only OK writes values into it.
+saved_nothing() { [ ! -e "$settings" ] || ! grep -q '"Delay"' "$settings"; }
+for signal in TERM INT; do
+    spawn "dialog$signal" "$work/bin/glimracode" /c
+    dialog=$spawned dialog_pid=$spawned_own
+    check "the settings dialog shows (SIG$signal)" wait_until 100 dialog_shown || continue
+    kill -"$signal" "$dialog_pid"
+    check "SIG$signal closes the dialog with 0" ends_with "$dialog" "$dialog_pid" 30 0
+    check "SIG$signal saves nothing" saved_nothing
+done
+
 # Two outputs, then a third that comes and goes while the saver runs.
 as_user swaymsg create_output >/dev/null
 as_user swaymsg output HEADLESS-2 resolution 640x480 position 640 0 >/dev/null
