@@ -47,11 +47,14 @@ session_end() {
     rm -rf "$work"
 }
 
-# Nothing of root's environment but what a session has. Until sway runs there is no display to
-# name, and sway itself must not be told of one.
+# Nothing of root's environment but what a session has, and the sanitizers' options for a
+# sanitizer build. Until sway runs there is no display to name, and sway itself must not be told of one.
 as_user() {
-    local session=()
+    local session=() name
     [ -z "$display" ] || session=(WAYLAND_DISPLAY="$display" SWAYSOCK="$sock")
+    for name in ASAN_OPTIONS UBSAN_OPTIONS; do
+        [ -z "${!name:-}" ] || session+=("$name=${!name}")
+    done
     runuser -u "$user" -- env -i PATH=/usr/bin:/bin HOME="$work/home" XDG_RUNTIME_DIR="$work/run" \
         "${session[@]}" "$@"
 }
