@@ -1,13 +1,16 @@
 #include "platform/wayland/WaylandOutputScreen.h"
 
+#include <gdk/gdkwayland.h>
 #include <gtk-layer-shell.h>
 
 #include <algorithm>
 
 #include "platform/wayland/WaylandSaver.h"
 
-WaylandOutputScreen::WaylandOutputScreen(WaylandSaver& saver, GdkMonitor* monitor, bool layerShell)
-    : m_saver(saver), m_monitor(monitor), m_scale(std::max(1, gdk_monitor_get_scale_factor(monitor))) {
+WaylandOutputScreen::WaylandOutputScreen(WaylandSaver& saver, GdkMonitor* monitor, bool layerShell,
+                                         const WaylandShmGlobals& shm)
+    : m_saver(saver), m_monitor(monitor), m_scale(std::max(1, gdk_monitor_get_scale_factor(monitor))),
+      m_shm(shm) {
     g_object_ref(m_monitor);
     gdk_monitor_get_geometry(m_monitor, &m_geometry);
     for (size_t i = 0; i < m_timers.size(); ++i)
@@ -19,6 +22,8 @@ WaylandOutputScreen::~WaylandOutputScreen() {
     for (TimerSource& source : m_timers)
         if (source.Id != 0)
             g_source_remove(source.Id);
+    // The sub-surface goes before the window it sits on.
+    m_presenter.reset();
     if (m_window != nullptr) {
         g_signal_handlers_disconnect_by_data(m_window, this);
         gtk_widget_destroy(m_window);
@@ -115,6 +120,7 @@ void WaylandOutputScreen::ShowPointer(bool show) {
 }
 
 void WaylandOutputScreen::ReleaseImage() {
+    m_presenter.reset();
     m_surface = Pixmap();
     if (m_image != nullptr)
         cairo_surface_destroy(m_image);
@@ -122,11 +128,16 @@ void WaylandOutputScreen::ReleaseImage() {
 }
 
 Pixmap& WaylandOutputScreen::Surface(int32_t width, int32_t height) {
+    if (m_presenter && m_presenter->Surface().Width() == width && m_presenter->Surface().Height() == height)
+        return m_presenter->Surface();
     if (m_image != nullptr && m_surface.Width() == width && m_surface.Height() == height)
         return m_surface;
     ReleaseImage();
     if (width <= 0 || height <= 0)
         return m_surface;
+    m_presenter = WaylandShmPresenter::Create(m_shm, width, height, m_scale);
+    if (m_presenter)
+        return m_presenter->Surface();
     // RGB24 keeps each pixel as 0x00RRGGBB in a native 32-bit word, the pixmap's own layout, so
     // the engine draws straight into what cairo paints from.
     m_image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
@@ -146,6 +157,16 @@ Pixmap& WaylandOutputScreen::Surface(int32_t width, int32_t height) {
 }
 
 void WaylandOutputScreen::Present() {
+    if (m_presenter) {
+        // The sub-surface goes on once the toolkit has shown the window's own surface.
+        if (!m_presenter->Attached() && m_shown) {
+            GdkWindow* window = gtk_widget_get_window(m_window);
+            m_presenter->Attach(window != nullptr ? gdk_wayland_window_get_wl_surface(window) : nullptr);
+            gtk_widget_queue_draw(m_window);
+        }
+        m_presenter->Present();
+        return;
+    }
     if (m_image == nullptr)
         return;
     // cairo must know that its memory was written behind its back before it paints from it.
@@ -164,6 +185,7 @@ void WaylandOutputScreen::Present() {
 }
 
 gboolean WaylandOutputScreen::OnDraw(GtkWidget* widget, cairo_t* cr, WaylandOutputScreen* screen) {
+    screen->m_shown = true;
     // GTK has clipped cr to what was queued; whatever the image does not reach stays black.
     cairo_set_source_rgb(cr, 0, 0, 0);
     const int width = gtk_widget_get_allocated_width(widget);

@@ -3,7 +3,9 @@
 #include <gtk/gtk.h>
 
 #include <array>
+#include <memory>
 
+#include "platform/wayland/WaylandShmPresenter.h"
 #include "shell/GlimraSaverMain.h"
 
 class WaylandSaver;
@@ -13,14 +15,15 @@ class WaylandSaver;
 //
 // Where the compositor offers layer shell, the surface sits on the overlay layer, above panels and
 // full-screen windows, and takes the keyboard for itself; elsewhere it is an ordinary full-screen
-// window. The engine draws into a pixmap over the memory of a cairo image surface, and each
-// Present asks GTK to repaint only the damaged rectangles, which it does on its frame clock when
-// the compositor is ready for a new frame.
+// window. The engine's pixmap reaches the screen through a WaylandShmPresenter on the window. Where
+// that cannot be had, the pixmap lies over the memory of a cairo image surface instead, and each
+// Present asks GTK to repaint the damaged rectangles, which it does on its frame clock.
 //
 // Input is not handled here but handed to the WaylandSaver, which speaks for the whole desktop.
 class WaylandOutputScreen final : public GlimraSaverHost {
 public:
-    WaylandOutputScreen(WaylandSaver& saver, GdkMonitor* monitor, bool layerShell);
+    WaylandOutputScreen(WaylandSaver& saver, GdkMonitor* monitor, bool layerShell,
+                        const WaylandShmGlobals& shm);
     ~WaylandOutputScreen() override;
     WaylandOutputScreen(const WaylandOutputScreen&) = delete;
     WaylandOutputScreen& operator=(const WaylandOutputScreen&) = delete;
@@ -81,10 +84,14 @@ private:
     int m_pointerShown = 0;
     int m_scale = 1;
     GdkRectangle m_geometry{};
+    WaylandShmGlobals m_shm;
+    std::unique_ptr<WaylandShmPresenter> m_presenter;
     cairo_surface_t* m_image = nullptr;
     Pixmap m_surface;
     std::array<TimerSource, 3> m_timers{};
     bool m_filterInstalled = false;
+    // The toolkit has drawn the window once, so its surface is on screen.
+    bool m_shown = false;
     // Last, so that the logic goes before everything its host owns.
     Tglimrascreen m_form{*this};
 };

@@ -4,7 +4,10 @@
 #include <glib-unix.h>
 #include <gtk-layer-shell.h>
 
+#include <wayland-client.h>
+
 #include <algorithm>
+#include <cstring>
 
 WaylandSaver::WaylandSaver(X11StopSignals& signals) : m_signals(signals) {
 }
@@ -24,6 +27,7 @@ bool WaylandSaver::Run() {
     if (display == nullptr || !GDK_IS_WAYLAND_DISPLAY(display))
         return false;
     m_layerShell = gtk_layer_is_supported();
+    BindShmGlobals(display);
     m_loop = g_main_loop_new(nullptr, FALSE);
 
     const gulong added = g_signal_connect(display, "monitor-added", G_CALLBACK(OnMonitorAdded), this);
@@ -51,9 +55,50 @@ bool WaylandSaver::Run() {
     for (const std::unique_ptr<WaylandOutputScreen>& output : m_outputs)
         output->Form().FormClose();
     m_outputs.clear();
+    ReleaseShmGlobals();
     // The compositor takes the surfaces away only once it has heard of their end.
     gdk_display_flush(display);
     return true;
+}
+
+void WaylandSaver::BindShmGlobals(GdkDisplay* display) {
+    wl_display* connection = gdk_wayland_display_get_wl_display(display);
+    m_shm.Compositor = gdk_wayland_display_get_wl_compositor(display);
+    static const wl_registry_listener Listener = {
+        +[](void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+            auto* shm = static_cast<WaylandShmGlobals*>(data);
+            if (std::strcmp(interface, wl_subcompositor_interface.name) == 0 && shm->Subcompositor == nullptr)
+                shm->Subcompositor = static_cast<wl_subcompositor*>(
+                    wl_registry_bind(registry, name, &wl_subcompositor_interface, 1));
+            else if (std::strcmp(interface, wl_shm_interface.name) == 0 && shm->Shm == nullptr)
+                shm->Shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+        },
+        +[](void*, wl_registry*, uint32_t) {},
+    };
+    // A queue of our own, so that waiting for the globals dispatches none of GTK's events.
+    wl_event_queue* queue = wl_display_create_queue(connection);
+    auto* wrapper = static_cast<wl_display*>(wl_proxy_create_wrapper(connection));
+    wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapper), queue);
+    wl_registry* registry = wl_display_get_registry(wrapper);
+    wl_registry_add_listener(registry, &Listener, &m_shm);
+    wl_display_roundtrip_queue(connection, queue);
+    wl_registry_destroy(registry);
+    wl_proxy_wrapper_destroy(wrapper);
+    // The bound globals' own events (wl_shm's formats) would still arrive on this queue: move them
+    // to GTK's, whose dispatch ignores objects without listeners.
+    if (m_shm.Subcompositor != nullptr)
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(m_shm.Subcompositor), nullptr);
+    if (m_shm.Shm != nullptr)
+        wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(m_shm.Shm), nullptr);
+    wl_event_queue_destroy(queue);
+}
+
+void WaylandSaver::ReleaseShmGlobals() {
+    if (m_shm.Subcompositor != nullptr)
+        wl_subcompositor_destroy(m_shm.Subcompositor);
+    if (m_shm.Shm != nullptr)
+        wl_shm_destroy(m_shm.Shm);
+    m_shm = {};
 }
 
 void WaylandSaver::WatchMonitor(GdkMonitor* monitor) {
@@ -90,7 +135,7 @@ void WaylandSaver::Rearrange() {
         });
         if (shown || !WaylandOutputScreen::Describes(monitor))
             continue;
-        m_outputs.push_back(std::make_unique<WaylandOutputScreen>(*this, monitor, m_layerShell));
+        m_outputs.push_back(std::make_unique<WaylandOutputScreen>(*this, monitor, m_layerShell, m_shm));
         m_outputs.back()->Show();
     }
 }

@@ -31,6 +31,9 @@ public:
     void OutputClosed();
 
 private:
+    // Binds what the outputs' presenters need; what the compositor lacks stays nil.
+    void BindShmGlobals(GdkDisplay* display);
+    void ReleaseShmGlobals();
     void WatchMonitor(GdkMonitor* monitor);
     // Brings the outputs in line with the monitors: one surface for each monitor, at its size.
     void Rearrange();
@@ -46,6 +49,7 @@ private:
     X11StopSignals& m_signals;
     GMainLoop* m_loop = nullptr;
     bool m_layerShell = false;
+    WaylandShmGlobals m_shm;
     bool m_ending = false;
     guint m_rearrange = 0;
     WaylandPointerAnchor m_pointer;
