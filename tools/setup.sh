@@ -8,6 +8,7 @@ set -euo pipefail
 GLIMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev libgtk-3-dev
+  libgtk-layer-shell-dev
 )
 if [ "${1:-all}" = all ]; then
   GLIMRA_PACKAGES+=(
@@ -17,6 +18,7 @@ if [ "${1:-all}" = all ]; then
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
     xvfb xauth xdotool x11-utils imagemagick
+    sway grim wtype
     python3 python3-fonttools
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db
   )

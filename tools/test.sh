@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Sets up this machine and runs every test: native, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
-#   tools/test.sh [checks] [native] [native32] [sanitize] [windows] [packaging] [fuzz] [bench]
+#   tools/test.sh [checks] [native] [native32] [wayland] [sanitize] [windows] [packaging] [fuzz] [bench]
 #   (default: all of them)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 sanitize windows packaging fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland sanitize windows packaging fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -59,6 +59,12 @@ run_sanitize() {
   configure_and_build build-asan -DCMAKE_BUILD_TYPE=Debug -DGLIMRA_SANITIZE=ON
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan -j "$jobs" --output-on-failure
+}
+
+# The Linux saver on Wayland: a headless sway, run by an unprivileged user, with the native build.
+run_wayland() {
+  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_BENCH=ON
+  tests/e2e/wayland/run.sh build
 }
 
 # The i686 build is the product; it runs under Wine wherever this kernel can execute 32-bit code.

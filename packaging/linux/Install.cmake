@@ -75,7 +75,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME glimracode)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "GlimraCode maintainers <maintainers@users.noreply.c-seed-9ab36b3a.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "glyph-rain screen saver for X11")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "glyph-rain screen saver for X11 and Wayland")
 # CPack puts the summary first and indents every line itself; an empty line becomes " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "GlimraCode fills the screen with columns of glyphs that grow downwards and
 fade from a bright colour to a dark one, while glyphs flicker and morph in
@@ -83,12 +83,13 @@ place and sweepers wipe columns black.
 
 The package holds the saver as an XScreenSaver hack (with the description
 that lets the settings program list and preview it) and glimracode-render,
-which draws the animation off screen into PNG frames.")
+which draws the animation off screen into PNG frames. On Wayland the saver
+covers every output; an idle daemon such as swayidle starts it.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, swayidle")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_STRIP_FILES ON)

@@ -1,6 +1,23 @@
 #include "platform/gtk/GtkSettingsDialog.h"
 
+#include <glib-unix.h>
+
+#include <csignal>
+
 #include "platform/gtk/GtkOptionsDialog.h"
+
+namespace {
+
+// A session that ends, or a Ctrl+C in the terminal that started the dialog, must not leave the
+// dialog up: it closes as Cancel does, saving nothing.
+gboolean CancelOnSignal(gpointer data) {
+    auto* dialog = static_cast<GtkOptionsDialog*>(data);
+    if (!dialog->Closed())
+        gtk_button_clicked(dialog->CancelButton());
+    return G_SOURCE_CONTINUE;
+}
+
+} // namespace
 
 bool RunGtkSettingsDialog() {
     // The bundled face was registered with fontconfig's default configuration during start-up,
@@ -8,6 +25,10 @@ bool RunGtkSettingsDialog() {
     if (!gtk_init_check(nullptr, nullptr))
         return false;
     GtkOptionsDialog dialog;
+    const guint term = g_unix_signal_add(SIGTERM, CancelOnSignal, &dialog);
+    const guint interrupt = g_unix_signal_add(SIGINT, CancelOnSignal, &dialog);
     dialog.Run();
+    g_source_remove(term);
+    g_source_remove(interrupt);
     return true;
 }

@@ -1,5 +1,5 @@
-// glimracode: the saver on Linux. It answers the Windows switches as the Windows saver does, and
-// the command-line conventions of Linux screen-saver daemons beside them.
+// glimracode: the saver on Linux, on X11 or Wayland. It answers the Windows switches as the Windows
+// saver does, and the command-line conventions of X11 screen-saver daemons beside them.
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,12 +7,30 @@
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
+#include "platform/wayland/WaylandDisplayChoice.h"
+#include "platform/wayland/WaylandProgramHost.h"
 #include "platform/x11/X11HackOptions.h"
 #include "platform/x11/X11HackScreen.h"
 #include "platform/x11/X11ProgramHost.h"
 #include "shell/GlimraModules.h"
 
 namespace {
+
+constexpr const char* Usage =
+    "usage: glimracode [--wayland | --x11] [/s | /c | /p HWND | /a HWND]\n"
+    "       glimracode --root | --window-id ID | --window | --help\n"
+    "  /s              the saver, full screen on every monitor; a key, a click or moving the\n"
+    "                  mouse ends it\n"
+    "  /c or nothing   the settings dialog; without a display, prints where the settings file\n"
+    "                  is and the values it holds\n"
+    "  /p, /a          do nothing on Linux (preview and password change belong to Windows)\n"
+    "  --wayland       /s and /c on Wayland, the choice when $WAYLAND_DISPLAY is set\n"
+    "  --x11           /s and /c on X11 ($DISPLAY), the choice otherwise\n"
+    "  --root          draws on the root window, or on the window $XSCREENSAVER_WINDOW names\n"
+    "  --window-id ID  draws into the window ID (decimal or 0x hexadecimal), as a preview\n"
+    "  --window        draws in a window of its own\n"
+    "The last three are for X11 screen-saver daemons: input does not end the program there;\n"
+    "SIGTERM or SIGINT does.\n";
 
 Window HackTarget(Display* display, const X11HackOptions& options) {
     if (options.Mode == X11HackMode::WindowId)
@@ -51,24 +69,31 @@ int RunHack(const X11HackOptions& options, X11StopSignals& signals) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const X11HackOptions options = ParseHackOptions(argc, argv);
+    const GlimraDisplayChoice display = ChooseDisplayFace(argc, argv, std::getenv("WAYLAND_DISPLAY"));
+    const X11HackOptions options = ParseHackOptions(display.Argc(), display.Argv());
     if (options.Mode == X11HackMode::Help) {
-        std::fputs(HackUsage, stdout);
+        std::fputs(Usage, stdout);
         return 0;
     }
     if (!options.Error.empty()) {
-        std::fprintf(stderr, "glimracode: %s\n%s", options.Error.c_str(), HackUsage);
+        std::fprintf(stderr, "glimracode: %s\n%s", options.Error.c_str(), Usage);
         return 1;
     }
+    // The settings dialog asks GTK for a display of its own; a flag binds it to the chosen one.
+    if (display.Forced)
+        setenv("GDK_BACKEND", display.Face == GlimraDisplayFace::Wayland ? "wayland" : "x11", 1);
     FreeTypeRasteriser rasteriser;
     InstallRasteriser(&rasteriser);
     FileSettingsStore store;
     InstallSettingsStore(&store);
     X11StopSignals signals;
     int code = 0;
-    if (options.Mode == X11HackMode::NotAHack) {
+    if (options.Mode == X11HackMode::NotAHack && display.Face == GlimraDisplayFace::Wayland) {
+        WaylandProgramHost host(signals);
+        code = RunGlimraCode(host, display.Argc(), display.Argv());
+    } else if (options.Mode == X11HackMode::NotAHack) {
         X11ProgramHost host(signals);
-        code = RunGlimraCode(host, argc, argv);
+        code = RunGlimraCode(host, display.Argc(), display.Argv());
     } else {
         code = RunHack(options, signals);
     }
