@@ -203,7 +203,7 @@ std::string SettingOptionsUsage() {
         std::string form = "  " + Flag(option.Option);
         std::string meaning = std::string(option.Label);
         if (IsBoolean(setting)) {
-            form = "  --[no-]" + std::string(option.Option);
+            form += " / --no-" + std::string(option.Option);
             meaning += setting.Default != 0 ? " (default: on)" : " (default: off)";
         } else if (setting.IsText()) {
             form += " NAME";
@@ -217,7 +217,10 @@ std::string SettingOptionsUsage() {
             meaning += ", " + std::to_string(low) + " to " + std::to_string(high) +
                        " (default: " + DefaultText(setting) + ")";
         }
-        form.resize(std::max<size_t>(form.size() + 1, 36), ' ');
+        // A long option takes a line of its own, and its meaning the next.
+        if (form.size() >= 36)
+            form += "\n";
+        form.resize(form.back() == '\n' ? form.size() + 36 : 36, ' ');
         usage += form + meaning + "\n";
     }
     return usage;

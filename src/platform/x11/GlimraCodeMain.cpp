@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
@@ -12,6 +13,8 @@
 #include "platform/x11/X11HackOptions.h"
 #include "platform/x11/X11HackScreen.h"
 #include "platform/x11/X11ProgramHost.h"
+#include "settings/GlimraSettingOptions.h"
+#include "shell/GlimraCode.h"
 #include "shell/GlimraModules.h"
 
 namespace {
@@ -30,7 +33,9 @@ constexpr const char* Usage =
     "  --window-id ID  draws into the window ID (decimal or 0x hexadecimal), as a preview\n"
     "  --window        draws in a window of its own\n"
     "The last three are for X11 screen-saver daemons: input does not end the program there;\n"
-    "SIGTERM or SIGINT does.\n";
+    "SIGTERM or SIGINT does.\n"
+    "With /s and in the last three, settings for this run only, over the settings file, which is\n"
+    "never written (XScreenSaver's settings panel passes them):\n";
 
 Window HackTarget(Display* display, const X11HackOptions& options) {
     if (options.Mode == X11HackMode::WindowId)
@@ -69,15 +74,38 @@ int RunHack(const X11HackOptions& options, X11StopSignals& signals) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const GlimraDisplayChoice display = ChooseDisplayFace(argc, argv, std::getenv("WAYLAND_DISPLAY"));
+    GlimraSettingOverrides overrides;
+    std::vector<char*> rest;
+    try {
+        rest = overrides.TakeAll(argc, argv);
+    } catch (const GlimraSettingsError& error) {
+        std::fprintf(stderr, "glimracode: %s\n", error.what());
+        return 2;
+    }
+    rest.push_back(nullptr);
+    const GlimraDisplayChoice display =
+        ChooseDisplayFace(static_cast<int>(rest.size()) - 1, rest.data(), std::getenv("WAYLAND_DISPLAY"));
     const X11HackOptions options = ParseHackOptions(display.Argc(), display.Argv());
     if (options.Mode == X11HackMode::Help) {
         std::fputs(Usage, stdout);
+        std::fputs(SettingOptionsUsage().c_str(), stdout);
         return 0;
     }
     if (!options.Error.empty()) {
         std::fprintf(stderr, "glimracode: %s\n%s", options.Error.c_str(), Usage);
         return 1;
+    }
+    if (!overrides.Empty()) {
+        // The settings dialog would save what it loaded: options must never reach it.
+        const char* first = display.Argc() >= 2 ? display.Argv()[1] : "";
+        if (options.Mode == X11HackMode::NotAHack &&
+            SelectRunMode(UpperCaseAscii(first)) != GlimraRunMode::Saver) {
+            std::fprintf(stderr,
+                         "glimracode: the settings' options go with /s or a hack mode, not with '%s'\n",
+                         first);
+            return 2;
+        }
+        InstallSettingOverrides(&overrides);
     }
     // The settings dialog asks GTK for a display of its own; a flag binds it to the chosen one.
     if (display.Forced)

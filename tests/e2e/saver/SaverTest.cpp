@@ -489,6 +489,40 @@ TEST_F(Saver, WithoutADisplayTheHackModesFailAndTheSaverSwitchStillExitsZero) {
     EXPECT_NE(saver->Err().find("cannot open the X display"), std::string::npos) << saver->Err();
 }
 
+// XScreenSaver's settings panel passes a setting as an option: it rules that run, and the settings
+// file never hears of it.
+TEST_F(Saver, SettingOptionsRuleTheHackModesAndTheSaverAndAreNeverWritten) {
+    WriteSettings("\"Delay\"=dword:00000032\n\"Saturation\"=dword:00000064\n");
+    const fs::path file = home / "config" / "glimracode" / "settings.reg";
+    const auto stored = fs::last_write_time(file);
+    const auto size = fs::file_size(file);
+
+    auto hack = Start({"--root", "--saturation", "0"});
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(hack->IsRunning()) << hack->Err();
+    EXPECT_EQ(Lit(Screenshot(root, ScreenWidth, ScreenHeight)), 0u) << "--saturation 0 spawned glyphs";
+    kill(hack->Pid(), SIGTERM);
+    EXPECT_EQ(hack->WaitExit(1000ms), 0);
+
+    auto saver = Start({"/s", "--saturation", "0", "--delay", "20"});
+    ASSERT_TRUE(WaitForSaverWindow());
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(Lit(Screenshot(root, ScreenWidth, ScreenHeight)), 0u);
+    Xdotool("key x");
+    EXPECT_EQ(saver->WaitExit(1000ms), 0);
+
+    EXPECT_EQ(fs::last_write_time(file), stored);
+    EXPECT_EQ(fs::file_size(file), size);
+
+    auto refused = Start({"--root", "--delay", "5001"});
+    EXPECT_EQ(refused->WaitExit(1000ms), 2);
+    EXPECT_NE(refused->Err().find("--delay takes a whole number from 0 to 5000, not '5001'"),
+              std::string::npos)
+        << refused->Err();
+    auto dialog = Start({"/c", "--delay", "50"});
+    EXPECT_EQ(dialog->WaitExit(1000ms), 2) << "the dialog would save what an option set";
+}
+
 TEST_F(Saver, HelpAndBadWindowIds) {
     auto help = Start({"--help"});
     EXPECT_EQ(help->WaitExit(1000ms), 0);
