@@ -226,6 +226,40 @@ std::string SettingOptionsUsage() {
     return usage;
 }
 
+std::string SettingOptionsManual() {
+    const auto roff = [](std::string_view text) {
+        std::string escaped;
+        for (const char c : text)
+            escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+        return escaped;
+    };
+    std::string manual;
+    for (const GlimraSettingInfo& setting : GlimraSettingsTable) {
+        const GlimraSettingOption& option = OptionOf(setting);
+        const std::string flag = roff(Flag(option.Option));
+        manual += ".TP\n";
+        if (IsBoolean(setting)) {
+            manual += ".BR " + flag + " \", \" " + roff("--no-" + std::string(option.Option)) + "\n";
+            manual +=
+                std::string(option.Label) + "; " + (setting.Default != 0 ? "on" : "off") + " by default.\n";
+            continue;
+        }
+        if (setting.IsText())
+            manual += ".BI " + flag + " \" NAME\"\n";
+        else if (IsColour(setting))
+            manual += ".BI " + flag + " \" #RRGGBB\"\n";
+        else
+            manual += ".BI " + flag + " \" N\"\n";
+        manual += std::string(option.Label);
+        if (!setting.IsText() && !IsColour(setting)) {
+            const auto [low, high] = OptionRange(setting);
+            manual += ", " + std::to_string(low) + " to " + std::to_string(high);
+        }
+        manual += "; " + roff(DefaultText(setting)) + " by default.\n";
+    }
+    return manual;
+}
+
 std::string XScreenSaverDescription(std::string_view program, std::string_view label) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n\n";
     xml += "<screensaver name=\"" + XmlEscaped(program) + "\" _label=\"" + XmlEscaped(label) + "\">\n\n";

@@ -104,5 +104,7 @@ void InstallSettingOverrides(const GlimraSettingOverrides* overrides);
 
 // The options with their ranges and defaults, for --help and the manual page.
 [[nodiscard]] std::string SettingOptionsUsage();
+// The same as entries of a manual page (roff), which the manual pages hold verbatim.
+[[nodiscard]] std::string SettingOptionsManual();
 // The XScreenSaver description of the hack: its settings panel, grouped as the dialog's pages are.
 [[nodiscard]] std::string XScreenSaverDescription(std::string_view program, std::string_view label);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -125,6 +127,28 @@ TEST(GlimraSettingOptions, TheXScreenSaverDescriptionOffersEverySettingWithItsRa
         EXPECT_NE(xml.find(expected), std::string::npos) << setting.Name << ": " << expected;
     }
     EXPECT_EQ(std::count(xml.begin(), xml.end(), '<') - std::count(xml.begin(), xml.end(), '>'), 0);
+}
+
+// The manual pages list every option with its range and default as the table has them.
+TEST(GlimraSettingOptions, TheManualPagesListEveryOptionAsTheTableHasIt) {
+    const std::string entries = SettingOptionsManual();
+    for (const GlimraSettingOption& option : GlimraSettingOptionsTable) {
+        std::string flag;
+        for (const char c : "--" + std::string(option.Option))
+            flag += c == '-' ? std::string("\\-") : std::string(1, c);
+        EXPECT_NE(entries.find(flag), std::string::npos) << option.Option;
+    }
+    EXPECT_NE(entries.find("Tick delay (ms), 0 to 5000; 100 by default."), std::string::npos);
+#ifdef GLIMRA_SOURCE_DIR // the manual pages are the Linux programs'
+    for (const char* page : {"glimracode.6", "glimracode-render.6"}) {
+        std::ifstream in(std::string(GLIMRA_SOURCE_DIR "/packaging/linux/man/") + page);
+        const std::string text{std::istreambuf_iterator<char>(in), {}};
+        ASSERT_FALSE(text.empty()) << page;
+        EXPECT_NE(text.find(entries), std::string::npos)
+            << page << " does not hold the options as the settings table gives them; paste the output of "
+            << "glimra-describe-settings --manual into it";
+    }
+#endif
 }
 
 TEST(GlimraSettingOptions, ColoursReadAndWriteAsRedGreenBlue) {
