@@ -1,6 +1,6 @@
 # The settings dialog of the Windows programs, TGlimraOpts, and its template in GlimraCode.scr.
 glimra_library(glimra_win32_dialog
-  SOURCES OptionsDialog.cpp
+  SOURCES OptionsDialog.cpp OptionsDialogPages.cpp
   DEPS glimra_settings glimra_shell
   PUBLIC_LIBS user32 gdi32 comctl32 comdlg32)
 target_include_directories(glimra_win32_dialog PRIVATE ${PROJECT_SOURCE_DIR}/resources/win32)
