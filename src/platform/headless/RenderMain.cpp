@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/root/Glimra.h"
 #include "engine/GlimraRandom.h"
+#include "engine/root/Glimra.h"
 #include "glyphs/GlimraGraph.h"
 #include "platform/headless/PngWriter.h"
 #include "platform/posix/ExecutableDirectory.h"

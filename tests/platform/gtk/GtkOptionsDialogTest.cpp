@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "platform/gtk/GtkOptionsDialog.h"
-#include "platform/x11/XvfbServer.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
+#include "platform/x11/XvfbServer.h"
 
 namespace fs = std::filesystem;
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/x11/XvfbServer.h"
 #include "platform/x11/X11BackBuffer.h"
+#include "platform/x11/XvfbServer.h"
 #include "raster/Blit.h"
 
 namespace {
