@@ -72,9 +72,16 @@ void vGlimraCell::Tick(int32_t counter) {
     m_creature->Tick(counter);
 }
 
-void vGlimraCell::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) {
-    if (m_creature)
-        m_creature->Draw(dc, left, top, width, height);
+bool vGlimraCell::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (!m_creature)
+        return false;
+    const int64_t key = m_creature->PictureKey();
+    if (m_pictured && key == m_pictureKey && key != vGlimraCreature::RepaintAlways)
+        return false;
+    m_creature->Draw(dc, left, top, width, height);
+    m_pictureKey = key;
+    m_pictured = true;
+    return true;
 }
 
 vGlimraCreature* vGlimraCell::Spawn(CreatureClassRef creatureClass) {
@@ -91,6 +98,7 @@ void vGlimraCell::Place(std::unique_ptr<vGlimraCreature> creature) {
     // expect to be the cell's creature.
     FreeCreature();
     m_creature = std::move(creature);
+    m_pictured = false;
     if (m_creature)
         m_creature->Cell = this;
 }
@@ -98,12 +106,14 @@ void vGlimraCell::Place(std::unique_ptr<vGlimraCreature> creature) {
 std::unique_ptr<vGlimraCreature> vGlimraCell::Detach() {
     if (m_creature)
         m_creature->Cell = nullptr;
+    m_pictured = false;
     return std::move(m_creature);
 }
 
 void vGlimraCell::FreeCreature() {
     // Reset before deleting, so that the cell never points at a creature being destroyed.
     std::unique_ptr<vGlimraCreature> doomed = std::move(m_creature);
+    m_pictured = false;
     doomed.reset();
 }
 
@@ -152,16 +162,26 @@ void vGlimraColony::Tick(int32_t counter) {
         m_cells[static_cast<size_t>(row)]->Tick(counter);
 }
 
-void vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
+int32_t vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
     const int32_t count = Count();
     if (count <= 0)
-        return;
+        return 0;
     const double rowHeight = static_cast<double>(height) / count;
     const int32_t cellHeight = static_cast<int32_t>(rowHeight);
+    int32_t drawn = 0;
     for (int32_t row = 0; row < count; ++row) {
+        vGlimraCell& cell = *m_cells[static_cast<size_t>(row)];
+        if (cell.Creature() == nullptr)
+            continue;
         const int32_t top = static_cast<int32_t>(row * rowHeight);
-        m_cells[static_cast<size_t>(row)]->Draw(dc, left, top, width, cellHeight);
+        drawn += cell.Draw(dc, left, top, width, cellHeight) ? 1 : 0;
     }
+    return drawn;
+}
+
+void vGlimraColony::ForgetPictures() {
+    for (auto& cell : m_cells)
+        cell->ForgetPicture();
 }
 
 void vGlimraColony::Clear() {
