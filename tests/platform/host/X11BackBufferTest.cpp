@@ -90,6 +90,31 @@ TEST_P(X11BackBufferTest, PresentsOnlyTheDamagedArea) {
     EXPECT_EQ(WindowPixel(4, 4), 0x123456u);
 }
 
+TEST_P(X11BackBufferTest, ScatteredDamageReachesTheWindowAsItsRectanglesNotTheirBounds) {
+    Pixmap& surface = buffer->Surface();
+    Pixmap green(4, 4);
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 4; ++x)
+            green.SetPixel(x, y, 0x00FF00);
+    surface.ClearDamage();
+    // Two cells in opposite corners and a column of three cells, with an untracked pixel between.
+    CopyRect(surface, 0, 0, 4, 4, green, 0, 0);
+    CopyRect(surface, Width - 4, Height - 4, 4, 4, green, 0, 0);
+    for (int32_t row = 0; row < 3; ++row)
+        CopyRect(surface, 30, 10 + row * 4, 4, 4, green, 0, 0);
+    EXPECT_EQ(surface.Damage().size(), 3u);
+    surface.SetPixel(20, 20, 0xFF0000);
+    buffer->PresentDamage();
+    EXPECT_EQ(WindowPixel(0, 0), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(Width - 1, Height - 1), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(33, 21), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(20, 20), 0x123456u);
+    EXPECT_EQ(WindowPixel(4, 4), 0x123456u);
+    // A repaint afterwards is not held back by the clip of the damage.
+    buffer->Repaint(18, 18, 4, 4);
+    EXPECT_EQ(WindowPixel(20, 20), 0xFF0000u);
+}
+
 TEST_P(X11BackBufferTest, ClipsDamageAndRepaintsOutsideTheSurface) {
     buffer->Surface().NoteDamage(-10, -10, 1000, 1000);
     buffer->PresentDamage();
