@@ -219,6 +219,26 @@ TEST(SaverWindowPresentation, OnlyTheChangedAreaIsCopiedAndARepaintShowsTheWhole
     EXPECT_EQ(WindowPixel(window.Window(), 6, 6), Blue);
 }
 
+TEST(SaverWindowPresentation, ScatteredChangesAreCopiedAsTheirOwnRectanglesNotTheirBounds) {
+    WatchedWindow window;
+    ASSERT_TRUE(window.Create(GetModuleHandleA(nullptr)));
+    window.SetWindowBounds(0, 0, 64, 48);
+    window.Show();
+    Pixmap& surface = window.Surface(64, 48);
+    FillBlack(surface, 0, 0, 64, 48);
+    window.Present();
+
+    // The untracked pixel lies inside the two cells' bounding box but in neither cell.
+    surface.SetPixel(30, 20, Green);
+    CopyRect(surface, 2, 2, 3, 3, Solid(3, 3, Blue), 0, 0);
+    CopyRect(surface, 58, 40, 3, 3, Solid(3, 3, Red), 0, 0);
+    window.Present();
+    EXPECT_EQ(WindowPixel(window.Window(), 4, 4), Blue);
+    EXPECT_EQ(WindowPixel(window.Window(), 58, 40), Red);
+    EXPECT_EQ(WindowPixel(window.Window(), 30, 20), 0u);
+    EXPECT_TRUE(surface.Damage().empty());
+}
+
 // The real saver logic on the real window, with the fake rasteriser and settings in memory.
 class SaverWindowWithEngine : public ::testing::Test {
 protected:
