@@ -94,7 +94,7 @@ public:
     // its previous Draw, or ForgetPicture must have been called since.
     bool Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height);
     // The next Draw paints whatever the creature shows, as after a change of surface or layout.
-    void ForgetPicture() { m_pictured = false; }
+    void ForgetPicture() { m_pictureKey = vGlimraCreature::RepaintAlways; }
 
     // Constructs a creature of the class, then places it (destroying the occupant); returns it.
     vGlimraCreature* Spawn(CreatureClassRef creatureClass);
@@ -114,10 +114,10 @@ private:
     vGlimraColony* m_colony;
     // The grid never changes after construction, so the row is remembered rather than searched.
     int32_t m_row;
-    // The occupant's PictureKey at its last Draw here; valid while m_pictured. Any change of
-    // occupant clears m_pictured, as a new creature at a freed one's address is another picture.
-    int64_t m_pictureKey = 0;
-    bool m_pictured = false;
+    // The occupant's PictureKey at its last Draw here, RepaintAlways when the cell does not know
+    // its picture. Any change of occupant forgets it: a new creature at a freed one's address is
+    // another picture.
+    int64_t m_pictureKey = vGlimraCreature::RepaintAlways;
 };
 
 // The cells of one column, index 0 at the top.
@@ -128,7 +128,7 @@ public:
     vGlimraColony(const vGlimraColony&) = delete;
     vGlimraColony& operator=(const vGlimraColony&) = delete;
 
-    int32_t Count() const { return static_cast<int32_t>(m_cells.size()); }
+    int32_t Count() const { return m_count; }
     vGlimraCell* CellAt(int32_t index) const;
     void PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass);
     void Tick(int32_t counter);
@@ -139,7 +139,10 @@ public:
     void Clear();
 
 private:
-    std::vector<std::unique_ptr<vGlimraCell>> m_cells;
+    // One block for the column, built once: a walk reads the cells in memory order, and a large
+    // grid pays no allocation per cell.
+    vGlimraCell* m_cells = nullptr;
+    int32_t m_count = 0;
 };
 
 // One registered behaviour and its weight in the weighted choice.
