@@ -58,6 +58,14 @@ protected:
 
 XvfbServer* X11BackBufferTest::server = nullptr;
 
+Pixmap Solid(int32_t width, int32_t height, uint32_t pixel) {
+    Pixmap solid(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            solid.SetPixel(x, y, pixel);
+    return solid;
+}
+
 TEST_P(X11BackBufferTest, UsesSharedMemoryOnlyWhenAllowed) {
     // Xvfb on this machine offers MIT-SHM, so the choice is the caller's.
     EXPECT_EQ(buffer->UsesSharedMemory(), GetParam());
@@ -68,10 +76,7 @@ TEST_P(X11BackBufferTest, UsesSharedMemoryOnlyWhenAllowed) {
 
 TEST_P(X11BackBufferTest, PresentsOnlyTheDamagedArea) {
     Pixmap& surface = buffer->Surface();
-    Pixmap red(10, 8);
-    for (int32_t y = 0; y < 8; ++y)
-        for (int32_t x = 0; x < 10; ++x)
-            red.SetPixel(x, y, 0xFF0000);
+    const Pixmap red = Solid(10, 8, 0xFF0000);
     surface.ClearDamage();
     CopyRect(surface, 20, 10, 10, 8, red, 0, 0);
     // An undamaged change: written pixel by pixel, it must not reach the window.
@@ -92,10 +97,7 @@ TEST_P(X11BackBufferTest, PresentsOnlyTheDamagedArea) {
 
 TEST_P(X11BackBufferTest, ScatteredDamageReachesTheWindowAsItsRectanglesNotTheirBounds) {
     Pixmap& surface = buffer->Surface();
-    Pixmap green(4, 4);
-    for (int32_t y = 0; y < 4; ++y)
-        for (int32_t x = 0; x < 4; ++x)
-            green.SetPixel(x, y, 0x00FF00);
+    const Pixmap green = Solid(4, 4, 0x00FF00);
     surface.ClearDamage();
     // Two cells in opposite corners and a column of three cells, with an untracked pixel between.
     CopyRect(surface, 0, 0, 4, 4, green, 0, 0);
