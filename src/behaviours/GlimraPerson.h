@@ -45,6 +45,8 @@ public:
     void Tick(int32_t counter) override;
     // Blacks the cell, in every state, as long as its strip exists.
     void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) override;
+    // Black is black whatever the state: once the cell is wiped, it stays wiped.
+    int64_t PictureKey() const override { return 0; }
 };
 
 // One glyph of a falling track. The lowest glyph of a track plants the next one in the cell
@@ -67,6 +69,9 @@ public:
 
     void Tick(int32_t counter) override;
     void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) override;
+    // The glyph never changes, so the colour step alone tells one picture from another: a glyph
+    // waiting for its next active tick is not painted again.
+    int64_t PictureKey() const override { return State; }
     virtual int32_t GlyphIndex() const { return Glyph; }
 
     int32_t Glyph = 0;

@@ -83,10 +83,14 @@ void vGlimraStatic::Tick(int32_t counter) {
 }
 
 void vGlimraStatic::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) {
+    // Right after the capture the cell holds the background already: copying it back would write
+    // every pixel with its own value.
+    bool backgroundShown = false;
     if (!BackgroundTaken) {
         Background = Pixmap(width, height);
         CopyRect(Background, 0, 0, width, height, dc, left, top);
         BackgroundTaken = true;
+        backgroundShown = true;
     }
     const vGlimraAlphabet* alphabet = FindAlphabet(MetaClass()->AlphabetClass(), State);
     if (alphabet == nullptr)
@@ -96,10 +100,16 @@ void vGlimraStatic::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, i
     // Composed straight onto the surface: the result equals composing in a fresh, black cell-sized
     // picture and copying that, without a picture per draw.
     if (State <= MetaClass()->ConfiguredStates() / 2) {
-        CopyRect(dc, left, top, width, height, Background, 0, 0);
+        if (!backgroundShown)
+            CopyRect(dc, left, top, width, height, Background, 0, 0);
         OrSlot(dc, left, top, width, height, *alphabet, Glyph);
     } else {
-        FillBlack(dc, left, top, width, height);
+        // The black only shows where the strip ends short of the cell, or where a strip beyond the
+        // memory budget has no pixels to copy.
+        const Pixmap& strip = alphabet->Bitmap;
+        if (!alphabet->HasPixels() || alphabet->SlotLeft(Glyph) + width > strip.Width() ||
+            height > strip.Height())
+            FillBlack(dc, left, top, width, height);
         CopySlot(dc, left, top, width, height, *alphabet, Glyph);
     }
 }

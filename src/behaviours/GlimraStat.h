@@ -43,6 +43,8 @@ public:
 
     void Tick(int32_t counter) override;
     void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) override;
+    // Glyph and background are fixed once the first Draw has captured the background.
+    int64_t PictureKey() const override { return State; }
 
     bool BackgroundTaken = false;
     Pixmap Background;

@@ -1,5 +1,7 @@
 #include "engine/GlimraCell.h"
 
+#include <new>
+
 #include "engine/GlimraRandom.h"
 #include "engine/GridEdge.h"
 
@@ -73,9 +75,15 @@ void vGlimraCell::Tick(int32_t counter) {
     m_creature->Tick(counter);
 }
 
-void vGlimraCell::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) {
-    if (m_creature)
-        m_creature->Draw(dc, left, top, width, height);
+bool vGlimraCell::Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) {
+    if (!m_creature)
+        return false;
+    const int64_t key = m_creature->PictureKey();
+    if (key == m_pictureKey && key != vGlimraCreature::RepaintAlways)
+        return false;
+    m_creature->Draw(dc, left, top, width, height);
+    m_pictureKey = key;
+    return true;
 }
 
 vGlimraCreature* vGlimraCell::Spawn(CreatureClassRef creatureClass) {
@@ -92,6 +100,7 @@ void vGlimraCell::Place(std::unique_ptr<vGlimraCreature> creature) {
     // expect to be the cell's creature.
     FreeCreature();
     m_creature = std::move(creature);
+    m_pictureKey = vGlimraCreature::RepaintAlways;
     if (m_creature)
         m_creature->Cell = this;
 }
@@ -99,12 +108,14 @@ void vGlimraCell::Place(std::unique_ptr<vGlimraCreature> creature) {
 std::unique_ptr<vGlimraCreature> vGlimraCell::Detach() {
     if (m_creature)
         m_creature->Cell = nullptr;
+    m_pictureKey = vGlimraCreature::RepaintAlways;
     return std::move(m_creature);
 }
 
 void vGlimraCell::FreeCreature() {
     // Reset before deleting, so that the cell never points at a creature being destroyed.
     std::unique_ptr<vGlimraCreature> doomed = std::move(m_creature);
+    m_pictureKey = vGlimraCreature::RepaintAlways;
     doomed.reset();
 }
 
@@ -127,9 +138,9 @@ vGlimraCell* vGlimraCell::PreviousCell() const {
 vGlimraColony::vGlimraColony(int32_t rows) {
     if (rows <= 0)
         return;
-    m_cells.reserve(static_cast<size_t>(rows));
-    for (int32_t row = 0; row < rows; ++row)
-        m_cells.push_back(std::make_unique<vGlimraCell>(this, row));
+    m_cells = std::allocator<vGlimraCell>().allocate(static_cast<size_t>(rows));
+    for (; m_count < rows; ++m_count)
+        new (m_cells + m_count) vGlimraCell(this, m_count);
 }
 
 vGlimraColony::~vGlimraColony() {
@@ -139,7 +150,7 @@ vGlimraColony::~vGlimraColony() {
 vGlimraCell* vGlimraColony::CellAt(int32_t index) const {
     if (index < 0 || index >= Count())
         return nullptr;
-    return m_cells[static_cast<size_t>(index)].get();
+    return &m_cells[index];
 }
 
 void vGlimraColony::PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass) {
@@ -150,24 +161,42 @@ void vGlimraColony::PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass) 
 void vGlimraColony::Tick(int32_t counter) {
     const int32_t count = Count();
     for (int32_t row = 0; row < count; ++row)
-        m_cells[static_cast<size_t>(row)]->Tick(counter);
+        m_cells[row].Tick(counter);
 }
 
-void vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
+int32_t vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
     const int32_t count = Count();
     if (count <= 0)
-        return;
+        return 0;
     const int32_t cellHeight = GridEdge(1, height, count);
+    int32_t drawn = 0;
     for (int32_t row = 0; row < count; ++row) {
+        vGlimraCell& cell = m_cells[row];
+        if (cell.Creature() == nullptr)
+            continue;
         const int32_t top = GridEdge(row, height, count);
-        m_cells[static_cast<size_t>(row)]->Draw(dc, left, top, width, cellHeight);
+        drawn += cell.Draw(dc, left, top, width, cellHeight) ? 1 : 0;
     }
+    return drawn;
+}
+
+void vGlimraColony::ForgetPictures() {
+    for (int32_t row = 0; row < m_count; ++row)
+        m_cells[row].ForgetPicture();
 }
 
 void vGlimraColony::Clear() {
-    for (auto& cell : m_cells)
-        cell.reset();
-    m_cells.clear();
+    // The creatures go first, top to bottom, while every cell still stands, so that nothing a
+    // creature's destruction might look at has gone; then the empty cells.
+    for (int32_t row = 0; row < m_count; ++row)
+        m_cells[row].FreeCreature();
+    const int32_t count = m_count;
+    m_count = 0;
+    for (int32_t row = 0; row < count; ++row)
+        m_cells[row].~vGlimraCell();
+    if (m_cells != nullptr)
+        std::allocator<vGlimraCell>().deallocate(m_cells, static_cast<size_t>(count));
+    m_cells = nullptr;
 }
 
 vGlimraClass* vGlimraClassList::Item(int32_t index) const {

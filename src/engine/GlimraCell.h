@@ -63,6 +63,12 @@ public:
     virtual void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height) = 0;
     virtual bool IsFinished() const { return State >= StateCount || State < 0; }
     virtual void Kill() { State = -1; }
+    // A value that stands for the picture Draw paints in the creature's present state. While it
+    // stays the same, another Draw into the same cell would only put back the pixels the last one
+    // left there, so the cell skips it. A creature whose picture depends on more than its own
+    // fields answers RepaintAlways.
+    virtual int64_t PictureKey() const { return RepaintAlways; }
+    static constexpr int64_t RepaintAlways = INT64_MIN;
 
     int32_t State = 0;
     int32_t StateCount = 0;
@@ -83,7 +89,12 @@ public:
 
     // Frees a killed creature without ticking it; ticks a living one.
     void Tick(int32_t counter) override;
-    void Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height);
+    // Has the creature paint itself unless the cell already shows the picture it would paint;
+    // true when the creature was asked to paint. The cell's rectangle and surface must be those of
+    // its previous Draw, or ForgetPicture must have been called since.
+    bool Draw(Pixmap& dc, int32_t left, int32_t top, int32_t width, int32_t height);
+    // The next Draw paints whatever the creature shows, as after a change of surface or layout.
+    void ForgetPicture() { m_pictureKey = vGlimraCreature::RepaintAlways; }
 
     // Constructs a creature of the class, then places it (destroying the occupant); returns it.
     vGlimraCreature* Spawn(CreatureClassRef creatureClass);
@@ -103,6 +114,10 @@ private:
     vGlimraColony* m_colony;
     // The grid never changes after construction, so the row is remembered rather than searched.
     int32_t m_row;
+    // The occupant's PictureKey at its last Draw here, RepaintAlways when the cell does not know
+    // its picture. Any change of occupant forgets it: a new creature at a freed one's address is
+    // another picture.
+    int64_t m_pictureKey = vGlimraCreature::RepaintAlways;
 };
 
 // The cells of one column, index 0 at the top.
@@ -113,16 +128,21 @@ public:
     vGlimraColony(const vGlimraColony&) = delete;
     vGlimraColony& operator=(const vGlimraColony&) = delete;
 
-    int32_t Count() const { return static_cast<int32_t>(m_cells.size()); }
+    int32_t Count() const { return m_count; }
     vGlimraCell* CellAt(int32_t index) const;
     void PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass);
     void Tick(int32_t counter);
-    void Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+    // Returns the number of cells whose creature was asked to paint.
+    int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+    void ForgetPictures();
     // Frees the cells top to bottom.
     void Clear();
 
 private:
-    std::vector<std::unique_ptr<vGlimraCell>> m_cells;
+    // One block for the column, built once: a walk reads the cells in memory order, and a large
+    // grid pays no allocation per cell.
+    vGlimraCell* m_cells = nullptr;
+    int32_t m_count = 0;
 };
 
 // One registered behaviour and its weight in the weighted choice.

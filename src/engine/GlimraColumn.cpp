@@ -16,8 +16,8 @@ void vGlimraColumn::Tick(int32_t counter) {
     m_colony->Tick(counter);
 }
 
-void vGlimraColumn::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
-    m_colony->Draw(dc, left, width, height);
+int32_t vGlimraColumn::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
+    return m_colony->Draw(dc, left, width, height);
 }
 
 vGlimraBoard::vGlimraBoard(int32_t columns, int32_t rows) {
@@ -45,14 +45,29 @@ void vGlimraBoard::Tick(int32_t counter) {
 }
 
 void vGlimraBoard::Draw(Pixmap& dc, int32_t width, int32_t height) {
+    m_cellsDrawn = 0;
     const int32_t count = Count();
     if (count <= 0)
         return;
+    const uint32_t* bits = dc.IsEmpty() ? nullptr : dc.Row(0);
+    if (bits != m_drawnBits || dc.Stride() != m_drawnStride || width != m_drawnWidth ||
+        height != m_drawnHeight) {
+        ForgetPictures();
+        m_drawnBits = bits;
+        m_drawnStride = dc.Stride();
+        m_drawnWidth = width;
+        m_drawnHeight = height;
+    }
     const int32_t width1 = GridEdge(1, width, count);
     for (int32_t i = 0; i < count; ++i) {
         const int32_t left = GridEdge(i, width, count);
-        m_columns[static_cast<size_t>(i)]->Draw(dc, left, width1, height);
+        m_cellsDrawn += m_columns[static_cast<size_t>(i)]->Draw(dc, left, width1, height);
     }
+}
+
+void vGlimraBoard::ForgetPictures() {
+    for (auto& column : m_columns)
+        column->Colony()->ForgetPictures();
 }
 
 void vGlimraBoard::Clear() {

@@ -17,7 +17,8 @@ public:
     // Frees the current colony and builds one of rows empty cells. Construction only.
     void SetRows(int32_t rows);
     void Tick(int32_t counter) override;
-    void Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+    // Returns the number of cells whose creature was asked to paint.
+    int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
 
 private:
     std::unique_ptr<vGlimraColony> m_colony;
@@ -25,6 +26,11 @@ private:
 
 // The grid: columns left to right, each a colony of the same number of cells. It paints only
 // through its creatures and never clears anything.
+//
+// Drawing is incremental: a cell whose creature would paint the picture it painted there last time
+// is skipped, since those pixels are still on the surface. That holds while the board draws onto the
+// same pixels with the same layout; a Draw onto another surface or with another size repaints every
+// creature, and a host that overwrites cells behind the board's back calls ForgetPictures.
 class vGlimraBoard {
 public:
     vGlimraBoard(int32_t columns, int32_t rows);
@@ -37,9 +43,19 @@ public:
     void Tick(int32_t counter);
     // Lays the columns out over width x height from the origin of dc; an empty board draws nothing.
     void Draw(Pixmap& dc, int32_t width, int32_t height);
+    // The next Draw has every creature paint, whatever the cells showed before.
+    void ForgetPictures();
+    // How many cells the last Draw had paint.
+    int32_t CellsDrawn() const { return m_cellsDrawn; }
     // Frees the columns left to right.
     void Clear();
 
 private:
     std::vector<std::unique_ptr<vGlimraColumn>> m_columns;
+    // Where the previous Draw painted, to tell when the pictures the cells remember are not there.
+    const uint32_t* m_drawnBits = nullptr;
+    int32_t m_drawnStride = 0;
+    int32_t m_drawnWidth = 0;
+    int32_t m_drawnHeight = 0;
+    int32_t m_cellsDrawn = 0;
 };

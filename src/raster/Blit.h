@@ -9,7 +9,8 @@
 // a destination pixel outside the destination is skipped, and so is one whose source pixel lies
 // outside the source, which keeps its old value (GDI's rule; the glyph strips' one-pixel slot
 // offset relies on it). Zero or negative sizes do nothing. Source and destination may be the same
-// pixmap only when the rectangles do not overlap.
+// pixmap only when the rectangles do not overlap. A destination that tracks damage has the written
+// rectangle noted; OrRect, which reads the destination anyway, notes it only when some bit was added.
 
 // SRCCOPY.
 void CopyRect(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src,

@@ -127,3 +127,59 @@ TEST(Board, SetRowsRebuildsAColumnsColonyEmpty) {
     EXPECT_EQ(board.ColumnAt(0)->Colony()->Count(), 6);
     EXPECT_EQ(board.ColumnAt(0)->Colony()->CellAt(5)->Colony(), board.ColumnAt(0)->Colony());
 }
+
+TEST(BoardDrawing, ACellRepaintsOnlyWhenItsCreaturesPictureChanges) {
+    ProbeCreature::Log log;
+    vGlimraBoard board(2, 2);
+    Pixmap surface(20, 20);
+    ProbeCreature* still = PlaceProbe(board, log, 0, 0, "still");
+    still->pictureKey = 3;
+    ProbeCreature* restless = PlaceProbe(board, log, 1, 1, "restless");
+    board.Draw(surface, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 2);
+    board.Draw(surface, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 1) << "a creature without a picture of its own draws every time";
+    EXPECT_EQ(still->drawn.size(), 1u);
+    EXPECT_EQ(restless->drawn.size(), 2u);
+
+    still->pictureKey = 4;
+    board.Draw(surface, 20, 20);
+    EXPECT_EQ(still->drawn.size(), 2u);
+    // A newcomer with the same picture key is another picture all the same, and so is a creature
+    // that moves into a cell.
+    vGlimraCell* first = board.ColumnAt(0)->Colony()->CellAt(0);
+    auto twin = std::make_unique<ProbeCreature>(log, "twin");
+    twin->pictureKey = 4;
+    ProbeCreature* placed = twin.get();
+    first->Place(std::move(twin));
+    vGlimraCell* below = board.ColumnAt(0)->Colony()->CellAt(1);
+    below->Place(first->Detach());
+    board.Draw(surface, 20, 20);
+    ASSERT_EQ(placed->drawn.size(), 1u);
+    EXPECT_EQ(placed->drawn[0].top, 10);
+    board.Draw(surface, 20, 20);
+    EXPECT_EQ(placed->drawn.size(), 1u);
+}
+
+TEST(BoardDrawing, AnotherSurfaceOrSizeOrAForgetRepaintsEveryCreature) {
+    ProbeCreature::Log log;
+    vGlimraBoard board(2, 2);
+    Pixmap surface(20, 20);
+    Pixmap other(20, 20);
+    ProbeCreature* a = PlaceProbe(board, log, 0, 0, "a");
+    ProbeCreature* b = PlaceProbe(board, log, 1, 1, "b");
+    a->pictureKey = b->pictureKey = 0;
+    a->paint = 0x00FF00;
+    board.Draw(surface, 20, 20);
+    board.Draw(other, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 2);
+    EXPECT_EQ(other.Pixel(0, 0), 0x00FF00u);
+    board.Draw(other, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 0);
+    board.Draw(other, 10, 10);
+    EXPECT_EQ(board.CellsDrawn(), 2);
+    board.ForgetPictures();
+    board.Draw(other, 10, 10);
+    EXPECT_EQ(board.CellsDrawn(), 2);
+    EXPECT_EQ(a->drawn.size(), 4u);
+}

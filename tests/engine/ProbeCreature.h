@@ -54,6 +54,8 @@ public:
                 dc.SetPixel(x, y, paint);
     }
 
+    int64_t PictureKey() const override { return pictureKey; }
+
     int32_t Row() const { return Cell ? Cell->IndexInColony() : -1; }
 
     struct Rect {
@@ -64,6 +66,8 @@ public:
     int ticks = 0;
     int32_t lastCounter = -1;
     uint32_t paint = 0xFFFFFF;
+    // RepaintAlways, as the base answers, unless a test pins a picture.
+    int64_t pictureKey = RepaintAlways;
     std::vector<Rect> drawn;
 
 private:

@@ -34,7 +34,11 @@ TEST(Pixmap, AViewWritesThroughToTheHostsMemoryAndACopyDoesNot) {
 
 TEST(PixmapDamage, BlitsNoteWhatTheyWroteAndACellColumnMergesIntoOneRectangle) {
     Pixmap surface(100, 60);
-    const Pixmap glyph(8, 14);
+    Pixmap glyph(8, 14);
+    for (int32_t y = 0; y < 14; ++y)
+        glyph.SetPixel(y % 8, y, 0x00FF00);
+    // The cell that FillBlack wipes shows something; untracked SetPixel leaves no damage.
+    surface.SetPixel(9, 20, 0xFFFFFF);
     CopyRect(surface, 0, 0, 8, 14, glyph, 0, 0);
     EXPECT_TRUE(surface.Damage().empty()) << "no tracking until asked";
     surface.TrackDamage(true);
@@ -55,9 +59,30 @@ TEST(PixmapDamage, BlitsNoteWhatTheyWroteAndACellColumnMergesIntoOneRectangle) {
 
 TEST(PixmapDamage, TooManyRectanglesCollapseIntoTheirBounds) {
     Pixmap surface(4000, 10);
+    for (int32_t y = 0; y < 10; ++y)
+        for (int32_t x = 0; x < 4000; ++x)
+            surface.SetPixel(x, y, 0x010101);
     surface.TrackDamage(true);
     for (int32_t i = 0; i < 1500; ++i)
         FillBlack(surface, i * 2, i % 7, 1, 1);
     EXPECT_LE(surface.Damage().size(), Pixmap::MaxDamageRects);
     EXPECT_EQ(surface.DamageBounds(), (PixRect{0, 0, 2999, 7}));
+}
+
+TEST(PixmapDamage, AnOrThatAddsNoBitNotesNothing) {
+    Pixmap surface(40, 30);
+    Pixmap glyph(8, 14);
+    for (int32_t y = 0; y < 14; ++y)
+        glyph.SetPixel(3, y, 0x00FF00);
+    CopyRect(surface, 0, 0, 8, 14, glyph, 0, 0);
+    surface.TrackDamage(true);
+    OrRect(surface, 0, 0, 8, 14, glyph, 0, 0);
+    OrRect(surface, 20, 0, 8, 14, Pixmap(8, 14), 0, 0);
+    EXPECT_TRUE(surface.Damage().empty());
+    // One added bit, in the last row and column, notes the whole rectangle.
+    glyph.SetPixel(7, 13, 0x000100);
+    OrRect(surface, 0, 0, 8, 14, glyph, 0, 0);
+    EXPECT_EQ(surface.Pixel(7, 13), 0x000100u);
+    EXPECT_EQ(surface.Pixel(3, 13), 0x00FF00u);
+    EXPECT_EQ(surface.Damage(), (std::vector<PixRect>{{0, 0, 8, 14}}));
 }

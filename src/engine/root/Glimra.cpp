@@ -116,3 +116,8 @@ void vGlimra::Draw(Pixmap& dc, int32_t width, int32_t height) {
         return;
     m_board->Draw(dc, width == 0 ? m_width : width, height == 0 ? m_height : height);
 }
+
+void vGlimra::ForgetPictures() {
+    if (m_board)
+        m_board->ForgetPictures();
+}

@@ -27,6 +27,10 @@ public:
     void Tick(int32_t counter) override;
     // Draws the board over width x height from the origin of dc; 0 means the engine's own size.
     void Draw(Pixmap& dc, int32_t width = 0, int32_t height = 0);
+    // Has the next Draw repaint every creature, for a host that has overwritten the surface.
+    void ForgetPictures();
+    // How many cells the last Draw had paint; the others kept the pixels they showed.
+    int32_t CellsDrawn() const { return m_board ? m_board->CellsDrawn() : 0; }
 
     vGlimraBoard* Board() const { return m_board.get(); }
     int32_t Columns() const { return m_columns; }

@@ -271,17 +271,21 @@ Pixmap& SaverWindow::Surface(int32_t width, int32_t height) {
 void SaverWindow::Present() {
     if (m_window == nullptr || m_surfaceDc == nullptr)
         return;
-    const PixRect changed = m_surface.DamageBounds();
-    m_surface.ClearDamage();
-    if (changed.Width <= 0 || changed.Height <= 0)
+    if (m_surface.Damage().empty())
         return;
     HDC dc = GetDC(m_window);
-    if (dc == nullptr)
+    if (dc == nullptr) {
+        m_surface.ClearDamage();
         return;
-    BitBlt(dc, changed.X, changed.Y, changed.Width, changed.Height, m_surfaceDc, changed.X, changed.Y,
-           SRCCOPY);
+    }
+    // One copy per changed rectangle: the bounding box of a tick's scattered cells would be most of
+    // the screen.
+    for (const PixRect& changed : m_surface.Damage())
+        BitBlt(dc, changed.X, changed.Y, changed.Width, changed.Height, m_surfaceDc, changed.X, changed.Y,
+               SRCCOPY);
+    m_surface.ClearDamage();
     ReleaseDC(m_window, dc);
-    // GDI may batch the copy; the engine must not write the DIB's pixels before it has been read.
+    // GDI may batch the copies; the engine must not write the DIB's pixels before they have been read.
     GdiFlush();
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "raster/Pixmap.h"
@@ -30,7 +31,9 @@ public:
     Pixmap& Surface() { return m_surface; }
     bool UsesSharedMemory() const { return m_shared; }
 
-    // Copies every rectangle the surface noted as changed to the window, then forgets them.
+    // Copies every rectangle the surface noted as changed to the window, then forgets them. With
+    // shared memory that is one clipped request per MaxClipRects rectangles, else one per rectangle;
+    // nothing else of the surface is copied.
     void PresentDamage();
     // Copies a rectangle of the surface to the same place in the window, as an Expose asks.
     void Repaint(int32_t x, int32_t y, int32_t width, int32_t height);
@@ -39,11 +42,19 @@ private:
     X11BackBuffer(Display* display, Drawable window);
     bool AttachSharedImage(Visual* visual, int depth, int32_t width, int32_t height);
     bool CreatePlainImage(Visual* visual, int depth, int32_t width, int32_t height);
-    void Put(const PixRect& rect);
+    std::optional<PixRect> ClipToSurface(const PixRect& rect) const;
+    void Put(GC gc, const PixRect& rect);
+    void PutClipped(const PixRect* rects, size_t count);
+
+    // 8 bytes each: a clip list of this many fits a core request of 256 kB with room to spare.
+    static constexpr size_t MaxClipRects = 16384;
 
     Display* m_display;
     Drawable m_window;
     GC m_gc = nullptr;
+    // Carries the damaged rectangles as its clip list; m_gc stays unclipped for repaints.
+    GC m_clipGc = nullptr;
+    std::vector<XRectangle> m_clip;
     XImage* m_image = nullptr;
     XShmSegmentInfo m_segment{};
     bool m_shared = false;

@@ -197,14 +197,23 @@ TEST(SaverWindowPresentation, APixelDrawnIntoTheSurfaceReachesTheWindow) {
     EXPECT_TRUE(surface.Damage().empty()) << "presenting clears the damage";
 }
 
-TEST(SaverWindowPresentation, OnlyTheChangedAreaIsCopiedAndARepaintShowsTheWholeBackBuffer) {
+// A shown 64 x 48 window whose black surface has been presented once.
+class PresentedWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(window.Create(GetModuleHandleA(nullptr)));
+        window.SetWindowBounds(0, 0, 64, 48);
+        window.Show();
+        Pixmap& black = window.Surface(64, 48);
+        FillBlack(black, 0, 0, 64, 48);
+        window.Present();
+    }
+
     WatchedWindow window;
-    ASSERT_TRUE(window.Create(GetModuleHandleA(nullptr)));
-    window.SetWindowBounds(0, 0, 64, 48);
-    window.Show();
+};
+
+TEST_F(PresentedWindow, OnlyTheChangedAreaIsCopiedAndARepaintShowsTheWholeBackBuffer) {
     Pixmap& surface = window.Surface(64, 48);
-    FillBlack(surface, 0, 0, 64, 48);
-    window.Present();
 
     // Single pixels are not tracked, so this one stays behind until the window is repainted.
     surface.SetPixel(50, 40, Green);
@@ -217,6 +226,20 @@ TEST(SaverWindowPresentation, OnlyTheChangedAreaIsCopiedAndARepaintShowsTheWhole
     UpdateWindow(window.Window());
     EXPECT_EQ(WindowPixel(window.Window(), 50, 40), Green);
     EXPECT_EQ(WindowPixel(window.Window(), 6, 6), Blue);
+}
+
+TEST_F(PresentedWindow, ScatteredChangesAreCopiedAsTheirOwnRectanglesNotTheirBounds) {
+    Pixmap& surface = window.Surface(64, 48);
+
+    // The untracked pixel lies inside the two cells' bounding box but in neither cell.
+    surface.SetPixel(30, 20, Green);
+    CopyRect(surface, 2, 2, 3, 3, Solid(3, 3, Blue), 0, 0);
+    CopyRect(surface, 58, 40, 3, 3, Solid(3, 3, Red), 0, 0);
+    window.Present();
+    EXPECT_EQ(WindowPixel(window.Window(), 4, 4), Blue);
+    EXPECT_EQ(WindowPixel(window.Window(), 58, 40), Red);
+    EXPECT_EQ(WindowPixel(window.Window(), 30, 20), 0u);
+    EXPECT_TRUE(surface.Damage().empty());
 }
 
 // The real saver logic on the real window, with the fake rasteriser and settings in memory.

@@ -58,6 +58,14 @@ protected:
 
 XvfbServer* X11BackBufferTest::server = nullptr;
 
+Pixmap Solid(int32_t width, int32_t height, uint32_t pixel) {
+    Pixmap solid(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            solid.SetPixel(x, y, pixel);
+    return solid;
+}
+
 TEST_P(X11BackBufferTest, UsesSharedMemoryOnlyWhenAllowed) {
     // Xvfb on this machine offers MIT-SHM, so the choice is the caller's.
     EXPECT_EQ(buffer->UsesSharedMemory(), GetParam());
@@ -68,10 +76,7 @@ TEST_P(X11BackBufferTest, UsesSharedMemoryOnlyWhenAllowed) {
 
 TEST_P(X11BackBufferTest, PresentsOnlyTheDamagedArea) {
     Pixmap& surface = buffer->Surface();
-    Pixmap red(10, 8);
-    for (int32_t y = 0; y < 8; ++y)
-        for (int32_t x = 0; x < 10; ++x)
-            red.SetPixel(x, y, 0xFF0000);
+    const Pixmap red = Solid(10, 8, 0xFF0000);
     surface.ClearDamage();
     CopyRect(surface, 20, 10, 10, 8, red, 0, 0);
     // An undamaged change: written pixel by pixel, it must not reach the window.
@@ -88,6 +93,28 @@ TEST_P(X11BackBufferTest, PresentsOnlyTheDamagedArea) {
     EXPECT_EQ(WindowPixel(2, 2), 0x00FF00u);
     EXPECT_EQ(WindowPixel(3, 3), 0u);
     EXPECT_EQ(WindowPixel(4, 4), 0x123456u);
+}
+
+TEST_P(X11BackBufferTest, ScatteredDamageReachesTheWindowAsItsRectanglesNotTheirBounds) {
+    Pixmap& surface = buffer->Surface();
+    const Pixmap green = Solid(4, 4, 0x00FF00);
+    surface.ClearDamage();
+    // Two cells in opposite corners and a column of three cells, with an untracked pixel between.
+    CopyRect(surface, 0, 0, 4, 4, green, 0, 0);
+    CopyRect(surface, Width - 4, Height - 4, 4, 4, green, 0, 0);
+    for (int32_t row = 0; row < 3; ++row)
+        CopyRect(surface, 30, 10 + row * 4, 4, 4, green, 0, 0);
+    EXPECT_EQ(surface.Damage().size(), 3u);
+    surface.SetPixel(20, 20, 0xFF0000);
+    buffer->PresentDamage();
+    EXPECT_EQ(WindowPixel(0, 0), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(Width - 1, Height - 1), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(33, 21), 0x00FF00u);
+    EXPECT_EQ(WindowPixel(20, 20), 0x123456u);
+    EXPECT_EQ(WindowPixel(4, 4), 0x123456u);
+    // A repaint afterwards is not held back by the clip of the damage.
+    buffer->Repaint(18, 18, 4, 4);
+    EXPECT_EQ(WindowPixel(20, 20), 0xFF0000u);
 }
 
 TEST_P(X11BackBufferTest, ClipsDamageAndRepaintsOutsideTheSurface) {
