@@ -46,30 +46,23 @@ private:
     MemorySettingsStore m_store;
 };
 
-void Tick(vGlimra& engine, Pixmap& surface) {
-    engine.Spawn();
-    engine.Tick(0);
-    engine.Draw(surface);
-}
-
 void BM_EngineTick(benchmark::State& state) {
     const auto width = static_cast<int32_t>(state.range(0));
     const auto height = static_cast<int32_t>(state.range(1));
     World world(static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
-    vGlimra engine(width, height);
     Pixmap surface(width, height);
     // As a host's back buffer does, so that the cost of noting damage is part of the tick.
     surface.TrackDamage(true);
-    const vGlimraGraphProps& props = *GlobalGraphProps();
-    PrepareCreatureClasses(surface, props.GlyphWidth, props.GlyphHeight);
+    const std::unique_ptr<vGlimra> started = StartEngine(surface, width, height);
+    vGlimra& engine = *started;
     // Warm up until tracks, flippers and sweepers have filled the screen.
     for (int i = 0; i < 600; ++i) {
-        Tick(engine, surface);
+        engine.Step(surface);
         surface.ClearDamage();
     }
     int64_t painted = 0, rects = 0, pixels = 0;
     for (auto _ : state) {
-        Tick(engine, surface);
+        engine.Step(surface);
         benchmark::ClobberMemory();
         painted += engine.CellsDrawn();
         rects += static_cast<int64_t>(surface.Damage().size());

@@ -37,14 +37,8 @@ void Tglimrascreen::StartSaver() {
     m_host.SetScreenSaverRunning(true);
     m_startpos = m_host.CursorPosition();
     m_host.ShowPointer(false);
-    Pixmap& surface = m_host.Surface(m_screenwidth, m_screenheight);
-    FillBlack(surface, 0, 0, m_screenwidth, m_screenheight);
-    m_engine = std::make_unique<vGlimra>(m_screenwidth, m_screenheight);
-    const int32_t interval = m_engine->Delay();
-    const vGlimraGraphProps* props = GlobalGraphProps();
-    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0,
-                           props != nullptr ? props->GlyphHeight : 0);
-    m_host.StartTimer(GlimraTimer::Main, interval);
+    m_engine = StartEngine(m_host.Surface(m_screenwidth, m_screenheight), m_screenwidth, m_screenheight);
+    m_host.StartTimer(GlimraTimer::Main, m_engine->Delay());
     m_host.InstallMessageFilter(true);
     m_host.StartTimer(GlimraTimer::Mouse, MouseTimerMs);
     m_running = true;
@@ -54,9 +48,7 @@ void Tglimrascreen::StartSaver() {
 void Tglimrascreen::timerTimer() {
     if (!m_engine)
         return;
-    m_engine->Spawn();
-    m_engine->Tick(0);
-    m_engine->Draw(m_host.Surface(m_screenwidth, m_screenheight), 0, 0);
+    m_engine->Step(m_host.Surface(m_screenwidth, m_screenheight));
     m_host.Present();
 }
 

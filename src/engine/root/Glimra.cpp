@@ -6,6 +6,7 @@
 #include "behaviours/GlimraStat.h"
 #include "engine/GlimraRandom.h"
 #include "glyphs/GlimraGraph.h"
+#include "raster/Blit.h"
 #include "settings/GlimraSettings.h"
 
 namespace {
@@ -117,7 +118,22 @@ void vGlimra::Draw(Pixmap& dc, int32_t width, int32_t height) {
     m_board->Draw(dc, width == 0 ? m_width : width, height == 0 ? m_height : height);
 }
 
+void vGlimra::Step(Pixmap& dc) {
+    Spawn();
+    Tick(0);
+    Draw(dc);
+}
+
 void vGlimra::ForgetPictures() {
     if (m_board)
         m_board->ForgetPictures();
+}
+
+std::unique_ptr<vGlimra> StartEngine(Pixmap& surface, int32_t width, int32_t height) {
+    FillBlack(surface, 0, 0, width, height);
+    auto engine = std::make_unique<vGlimra>(width, height);
+    const vGlimraGraphProps* props = GlobalGraphProps();
+    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0,
+                           props != nullptr ? props->GlyphHeight : 0);
+    return engine;
 }

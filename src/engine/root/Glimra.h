@@ -27,6 +27,8 @@ public:
     void Tick(int32_t counter) override;
     // Draws the board over width x height from the origin of dc; 0 means the engine's own size.
     void Draw(Pixmap& dc, int32_t width = 0, int32_t height = 0);
+    // One tick as every host runs it: Spawn, Tick, then Draw over the engine's size.
+    void Step(Pixmap& dc);
     // Has the next Draw repaint every creature, for a host that has overwritten the surface.
     void ForgetPictures();
     // How many cells the last Draw had paint; the others kept the pixels they showed.
@@ -52,6 +54,11 @@ private:
     int32_t m_delay = 0;
     int32_t m_tickCount = 0;
 };
+
+// How every host starts the animation on a surface of width x height: black, an engine of that
+// size (which reads the settings), and every class's glyph strips rendered at the glyph cell the
+// engine measured.
+std::unique_ptr<vGlimra> StartEngine(Pixmap& surface, int32_t width, int32_t height);
 
 // Font sizes beyond this many points, either way, are taken as this: at 96 pixels per inch a glyph
 // is then over 500 pixels high, half a full-HD screen, and a glyph image stays a modest allocation.

@@ -130,16 +130,14 @@ int Render(const Options& options) {
     std::string failure;
     std::string grid;
     {
-        vGlimra engine(options.Width, options.Height);
         Pixmap surface(options.Width, options.Height);
+        const std::unique_ptr<vGlimra> started = StartEngine(surface, options.Width, options.Height);
+        vGlimra& engine = *started;
         const vGlimraGraphProps& props = *GlobalGraphProps();
-        PrepareCreatureClasses(surface, props.GlyphWidth, props.GlyphHeight);
         grid = std::to_string(engine.Columns()) + "x" + std::to_string(engine.Rows()) + " cells of " +
                std::to_string(props.GlyphWidth) + "x" + std::to_string(props.GlyphHeight);
         for (int64_t tick = 1; tick <= options.Ticks && failure.empty(); ++tick) {
-            engine.Spawn();
-            engine.Tick(0);
-            engine.Draw(surface);
+            engine.Step(surface);
             if (options.Every == 0 || (tick % options.Every != 0 && tick != options.Ticks))
                 continue;
             failure = WritePng(FrameName(options.OutDir, tick), surface);

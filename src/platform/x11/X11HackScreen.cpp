@@ -37,20 +37,13 @@ bool X11HackScreen::Build(int32_t width, int32_t height) {
     m_buffer = X11BackBuffer::Create(m_display, m_target, m_visual, m_depth, width, height);
     if (!m_buffer)
         return false;
-    Pixmap& surface = m_buffer->Surface();
-    FillBlack(surface, 0, 0, width, height);
-    m_engine = std::make_unique<vGlimra>(width, height);
-    const vGlimraGraphProps* props = GlobalGraphProps();
-    PrepareCreatureClasses(surface, props != nullptr ? props->GlyphWidth : 0,
-                           props != nullptr ? props->GlyphHeight : 0);
+    m_engine = StartEngine(m_buffer->Surface(), width, height);
     m_buffer->PresentDamage();
     return true;
 }
 
 void X11HackScreen::Tick() {
-    m_engine->Spawn();
-    m_engine->Tick(0);
-    m_engine->Draw(m_buffer->Surface(), 0, 0);
+    m_engine->Step(m_buffer->Surface());
     m_buffer->PresentDamage();
 }
 
