@@ -25,9 +25,19 @@ run_checks() {
   tools/check-layers.sh
 }
 
-run_native() {
-  # The benchmarks are built here too, so that the bench stage needs no build of its own.
+# The native build serves several stages; building it again when it is up to date costs nothing.
+# The benchmarks are built here too, so that the bench stage needs no build of its own.
+build_native() {
   configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_BENCH=ON
+}
+
+build_windows() {
+  configure_and_build build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
+  configure_and_build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+}
+
+run_native() {
+  build_native
   ctest --test-dir build -j "$jobs" --output-on-failure
 }
 
@@ -50,7 +60,7 @@ run_native32() {
   configure_and_build build-m32 -DCMAKE_TOOLCHAIN_FILE=cmake/linux-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     "${emulator[@]}"
   ctest --test-dir build-m32 -j "$jobs" --output-on-failure
-  [ -x build/src/platform/headless/glimracode-render ] || run_native
+  build_native
   tests/e2e/builds/compare-frames.sh build/src/platform/headless/glimracode-render \
     build-m32/src/platform/headless/glimracode-render $runner
 }
@@ -63,7 +73,7 @@ run_sanitize() {
 
 # The Linux saver on Wayland: a headless sway, run by an unprivileged user, with the native build.
 run_wayland() {
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_BENCH=ON
+  build_native
   tests/e2e/wayland/run.sh build
 }
 
@@ -73,8 +83,7 @@ run_wayland() {
 can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
 run_windows() {
-  configure_and_build build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release
-  configure_and_build build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=Release
+  build_windows
   local folder=build-win32 arch=win32 loader=/usr/lib/wine/wine
   if ! can_run_32bit; then
     echo "windows: this kernel cannot run 32-bit programs; running the x86_64 build under Wine instead"
@@ -86,14 +95,14 @@ run_windows() {
   bash tools/wine-env.sh "$folder" "$arch" "$loader" ctest --test-dir "$folder" --output-on-failure
   # The real saver, started with its switches under Wine on a display of its own; the settings
   # interchange with the Linux saver needs the native build.
-  [ -x build/src/platform/x11/glimracode ] || run_native
+  build_native
   tests/e2e/win32/run.sh "$folder" "$arch" "$loader"
 }
 
 # The Debian package and the Windows installer, built and installed into scratch places. The
 # installers are made from the Windows builds of the windows stage.
 run_packaging() {
-  [ -d build-win32 ] && [ -d build-win64 ] || run_windows
+  build_windows
   packaging/tests/test-deb.sh build-deb
   packaging/tests/test-installer.sh build-win32 build-win64
   if can_run_32bit; then
@@ -108,7 +117,7 @@ run_fuzz() {
 }
 
 run_bench() {
-  configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_BENCH=ON
+  build_native
   # A benchmark is not a test: one brief run proves it still works. Figures come from a Release
   # build (see the README), not from here.
   for binary in build/bench/glimra_*_bench; do
