@@ -51,10 +51,10 @@ public:
     bool operator==(const Pixmap& other) const;
 
     // Damage: when tracking is on, every block operation that writes here notes the rectangle it
-    // wrote (an OR that adds no bit writes nothing), so that a host presents only what changed. Rectangles stacked in one column of cells merge as they come; past
-    // MaxDamageRects, which only the densest settings on the largest screens reach, the list
-    // collapses into its bounding box. Single SetPixel calls are not tracked. Copies of a pixmap
-    // start without damage or tracking.
+    // wrote (an OR that adds no bit writes nothing), so that a host presents only what changed. Rectangles
+    // stacked in one column of cells merge as they come; past MaxDamageRects, which only the densest settings
+    // on the largest screens reach, the list collapses into its bounding box. Single SetPixel calls are not
+    // tracked. Copies of a pixmap start without damage or tracking.
     void TrackDamage(bool on) {
         m_trackDamage = on;
         m_damage.clear();
