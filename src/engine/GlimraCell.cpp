@@ -164,17 +164,19 @@ void vGlimraColony::Tick(int32_t counter) {
         m_cells[row].Tick(counter);
 }
 
-int32_t vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
+int32_t vGlimraColony::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height,
+                            std::span<const int32_t> tops) {
     const int32_t count = Count();
     if (count <= 0)
         return 0;
-    const int32_t cellHeight = GridEdge(1, height, count);
+    const bool laidOut = tops.size() == static_cast<size_t>(count) + 1;
+    const int32_t cellHeight = laidOut ? tops[1] : GridEdge(1, height, count);
     int32_t drawn = 0;
     for (int32_t row = 0; row < count; ++row) {
         vGlimraCell& cell = m_cells[row];
         if (cell.Creature() == nullptr)
             continue;
-        const int32_t top = GridEdge(row, height, count);
+        const int32_t top = laidOut ? tops[static_cast<size_t>(row)] : GridEdge(row, height, count);
         drawn += cell.Draw(dc, left, top, width, cellHeight) ? 1 : 0;
     }
     return drawn;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "engine/GlimraTicker.h"
@@ -132,8 +133,9 @@ public:
     vGlimraCell* CellAt(int32_t index) const;
     void PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass);
     void Tick(int32_t counter);
-    // Returns the number of cells whose creature was asked to paint.
-    int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+    // Returns the number of cells whose creature was asked to paint. tops, when it holds Count() + 1
+    // values, are the row edges GridEdge gives for height, worked out by the caller.
+    int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height, std::span<const int32_t> tops = {});
     void ForgetPictures();
     // Frees the cells top to bottom.
     void Clear();

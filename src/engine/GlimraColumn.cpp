@@ -16,8 +16,9 @@ void vGlimraColumn::Tick(int32_t counter) {
     m_colony->Tick(counter);
 }
 
-int32_t vGlimraColumn::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height) {
-    return m_colony->Draw(dc, left, width, height);
+int32_t vGlimraColumn::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height,
+                            std::span<const int32_t> tops) {
+    return m_colony->Draw(dc, left, width, height, tops);
 }
 
 vGlimraBoard::vGlimraBoard(int32_t columns, int32_t rows) {
@@ -58,11 +59,12 @@ void vGlimraBoard::Draw(Pixmap& dc, int32_t width, int32_t height) {
         m_drawnWidth = width;
         m_drawnHeight = height;
     }
-    const int32_t width1 = GridEdge(1, width, count);
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t left = GridEdge(i, width, count);
-        m_cellsDrawn += m_columns[static_cast<size_t>(i)]->Draw(dc, left, width1, height);
-    }
+    const std::span<const int32_t> lefts = m_columnEdges.Edges(width, count);
+    const std::span<const int32_t> tops = m_rowEdges.Edges(height, m_columns.front()->Colony()->Count());
+    const int32_t width1 = lefts[1];
+    for (int32_t i = 0; i < count; ++i)
+        m_cellsDrawn +=
+            m_columns[static_cast<size_t>(i)]->Draw(dc, lefts[static_cast<size_t>(i)], width1, height, tops);
 }
 
 void vGlimraBoard::ForgetPictures() {

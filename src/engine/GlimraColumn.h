@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/GlimraCell.h"
+#include "engine/GridEdge.h"
 
 class vGlimraColumn final : public vGlimraTicker {
 public:
@@ -17,8 +18,8 @@ public:
     // Frees the current colony and builds one of rows empty cells. Construction only.
     void SetRows(int32_t rows);
     void Tick(int32_t counter) override;
-    // Returns the number of cells whose creature was asked to paint.
-    int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height);
+    // Returns the number of cells whose creature was asked to paint; tops as for vGlimraColony::Draw.
+    int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height, std::span<const int32_t> tops = {});
 
 private:
     std::unique_ptr<vGlimraColony> m_colony;
@@ -58,4 +59,6 @@ private:
     int32_t m_drawnWidth = 0;
     int32_t m_drawnHeight = 0;
     int32_t m_cellsDrawn = 0;
+    GridLayout m_columnEdges;
+    GridLayout m_rowEdges;
 };

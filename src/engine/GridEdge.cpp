@@ -93,3 +93,16 @@ int32_t GridEdge(int32_t index, int32_t extent, int32_t count) {
     const auto result = static_cast<int64_t>(magnitude);
     return static_cast<int32_t>(negative ? -result : result);
 }
+
+std::span<const int32_t> GridLayout::Edges(int32_t extent, int32_t count) {
+    if (count <= 0)
+        return {};
+    if (extent != m_extent || count != m_count || m_edges.empty()) {
+        m_edges.resize(static_cast<size_t>(count) + 1);
+        for (int32_t index = 0; index <= count; ++index)
+            m_edges[static_cast<size_t>(index)] = GridEdge(index, extent, count);
+        m_extent = extent;
+        m_count = count;
+    }
+    return m_edges;
+}

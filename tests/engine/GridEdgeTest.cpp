@@ -76,3 +76,20 @@ TEST(GridEdge, AgreesWithNativeDoubleArithmetic) {
     }
     EXPECT_EQ(wrong, 0);
 }
+
+TEST(GridLayout, HoldsEveryEdgeOfTheLayoutLastAskedFor) {
+    GridLayout layout;
+    EXPECT_TRUE(layout.Edges(768, 0).empty());
+    std::span<const int32_t> rows = layout.Edges(768, 45);
+    ASSERT_EQ(rows.size(), 46u);
+    for (int32_t row = 0; row <= 45; ++row)
+        EXPECT_EQ(rows[static_cast<size_t>(row)], GridEdge(row, 768, 45)) << row;
+    EXPECT_EQ(rows[15], 256);
+    EXPECT_EQ(rows[45], 768);
+    // Another extent or count is laid out anew, not served from the last one.
+    rows = layout.Edges(767, 45);
+    EXPECT_EQ(rows[44], GridEdge(44, 767, 45));
+    rows = layout.Edges(767, 3);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[1], 255);
+}
