@@ -66,7 +66,25 @@ void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, co
 // Function objects rather than functions, so that each Blit instance inlines its row operation.
 struct CopyRow {
     bool operator()(uint32_t* out, const uint32_t* in, int64_t count) const {
-        std::memcpy(out, in, static_cast<size_t>(count) * sizeof(uint32_t));
+        if (count >= 64) {
+            std::memcpy(out, in, static_cast<size_t>(count) * sizeof(uint32_t));
+            return true;
+        }
+        // A glyph's row is a few pixels: copies of a size the compiler knows are moves in place,
+        // where a call to memcpy for each of them costs more than the copy.
+        int64_t i = 0;
+        for (; i + 8 <= count; i += 8)
+            std::memcpy(out + i, in + i, 8 * sizeof(uint32_t));
+        if (count - i >= 4) {
+            std::memcpy(out + i, in + i, 4 * sizeof(uint32_t));
+            i += 4;
+        }
+        if (count - i >= 2) {
+            std::memcpy(out + i, in + i, 2 * sizeof(uint32_t));
+            i += 2;
+        }
+        if (count - i >= 1)
+            out[i] = in[i];
         return true;
     }
 };
