@@ -157,12 +157,14 @@ bool FileSettingsStore::OpenKey(std::string_view keyPath, GlimraStoreKey& key) {
     m_keys.emplace(key, OpenedKey{path, std::move(file.Parsed)});
     return true;
 }
+const Line* FileSettingsStore::FindLine(GlimraStoreKey key, std::string_view name) const {
+    const auto opened = m_keys.find(key);
+    return opened == m_keys.end() ? nullptr : opened->second.Snapshot->FindValue(opened->second.Path, name);
+}
+
 bool FileSettingsStore::QueryValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
                                    uint32_t& size) {
-    const auto opened = m_keys.find(key);
-    if (opened == m_keys.end())
-        return false;
-    const Line* line = opened->second.Snapshot->FindValue(opened->second.Path, name);
+    const Line* line = FindLine(key, name);
     if (!line)
         return false;
     type = line->Type;
@@ -172,10 +174,7 @@ bool FileSettingsStore::QueryValue(GlimraStoreKey key, std::string_view name, Gl
 
 bool FileSettingsStore::ReadValue(GlimraStoreKey key, std::string_view name, GlimraValueType& type,
                                   std::span<uint8_t> buffer, uint32_t& copied) {
-    const auto opened = m_keys.find(key);
-    if (opened == m_keys.end())
-        return false;
-    const Line* line = opened->second.Snapshot->FindValue(opened->second.Path, name);
+    const Line* line = FindLine(key, name);
     if (!line)
         return false;
     const std::span<const uint8_t> data = line->Data;

@@ -76,6 +76,8 @@ private:
            const std::function<bool(const RegistryExportDocument&)>& check);
 
     void Refuse(std::string problem);
+    // The value's line in the snapshot that key was opened on; nil for an unknown key or value.
+    const RegistryExportLine* FindLine(GlimraStoreKey key, std::string_view name) const;
 
     std::string m_path;
     Access m_access;
