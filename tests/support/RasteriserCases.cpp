@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "support/PixmapExpect.h"
+
 namespace {
 
 constexpr uint32_t White = 0x00FFFFFF;
@@ -106,4 +108,23 @@ void ExpectClippedToASmallerTarget(GlimraRasteriser& rasteriser) {
     for (int32_t y = 0; y < small.Height(); ++y)
         for (int32_t x = 0; x < small.Width(); ++x)
             EXPECT_EQ(small.Pixel(x, y), full.Pixel(x, y)) << x << "," << y;
+}
+
+void ExpectTheColourAtFullCoverageAndAntiAliasedEdges(GlimraRasteriser& rasteriser,
+                                                      const std::function<bool(uint32_t pixel)>& isFaithful) {
+    auto font = rasteriser.CreateFont(LogFontOf(BundledFace));
+    const uint32_t full = PixelFromColorRef(SeaGreen);
+    int edgePixels = 0;
+    for (int code = 193; code <= 237; ++code) {
+        const Pixmap image = DrawInCell(*font, static_cast<uint8_t>(code));
+        ASSERT_EQ(Brightest(image), full) << "code " << code;
+        for (int32_t y = 0; y < image.Height(); ++y)
+            for (int32_t x = 0; x < image.Width(); ++x) {
+                const uint32_t pixel = image.Pixel(x, y);
+                ASSERT_TRUE(isFaithful(pixel))
+                    << "code " << code << " at " << x << "," << y << ": " << PixelText(pixel);
+                edgePixels += pixel != 0 && pixel != full;
+            }
+    }
+    EXPECT_GT(edgePixels, 45) << "the glyphs are not anti-aliased";
 }

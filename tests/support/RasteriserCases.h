@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 #include "glyphs/GlimraRasteriser.h"
@@ -28,3 +29,7 @@ void ExpectEachKatakanaDrawnApart(GlimraRasteriser& rasteriser);
 void ExpectOnlyTheCellPainted(GlimraRasteriser& rasteriser, std::initializer_list<uint8_t> codes);
 // A target smaller than the cell holds the cell's top-left part.
 void ExpectClippedToASmallerTarget(GlimraRasteriser& rasteriser);
+// Every katakana reaches the colour at full coverage, every pixel is one that isFaithful accepts
+// for the colour, and enough of them lie between black and the colour to show anti-aliasing.
+void ExpectTheColourAtFullCoverageAndAntiAliasedEdges(GlimraRasteriser& rasteriser,
+                                                      const std::function<bool(uint32_t pixel)>& isFaithful);

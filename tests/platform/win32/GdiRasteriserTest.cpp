@@ -7,7 +7,6 @@
 
 #include "platform/win32/ExecutableDirectory.h"
 #include "raster/Color.h"
-#include "support/PixmapExpect.h"
 #include "support/RasteriserCases.h"
 
 namespace {
@@ -98,21 +97,8 @@ TEST_F(GdiRasteriserTest, DrawsEachKatakanaAsADifferentVisibleImage) {
 }
 
 TEST_F(GdiRasteriserTest, PaintsTheColourAtFullCoverageAndNeverMoreThanItAtTheEdges) {
-    auto font = s_rasteriser.CreateFont(LogFontOf(BundledFace));
-    int edgePixels = 0;
-    for (int code = 193; code <= 237; ++code) {
-        Pixmap image = DrawInCell(*font, static_cast<uint8_t>(code));
-        ASSERT_EQ(Brightest(image), PixelFromColorRef(SeaGreen)) << "code " << code;
-        for (int32_t y = 0; y < image.Height(); ++y) {
-            for (int32_t x = 0; x < image.Width(); ++x) {
-                uint32_t pixel = image.Pixel(x, y);
-                ASSERT_TRUE(WithinColour(pixel, SeaGreen))
-                    << "code " << code << " at " << x << "," << y << ": " << PixelText(pixel);
-                edgePixels += pixel != 0 && pixel != PixelFromColorRef(SeaGreen);
-            }
-        }
-    }
-    EXPECT_GT(edgePixels, 45) << "the glyphs are not anti-aliased";
+    ExpectTheColourAtFullCoverageAndAntiAliasedEdges(
+        s_rasteriser, [](uint32_t pixel) { return WithinColour(pixel, SeaGreen); });
 }
 
 TEST_F(GdiRasteriserTest, PaintsTheCharacterCellBlackAndLeavesTheRestAlone) {
