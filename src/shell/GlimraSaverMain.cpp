@@ -144,3 +144,17 @@ void Tglimrascreen::FormClose() {
 bool Tglimrascreen::IsWin9x() {
     return m_host.IsWin9x();
 }
+
+void Tglimrascreen::TimerFired(GlimraTimer timer) {
+    switch (timer) {
+    case GlimraTimer::Main:
+        timerTimer();
+        break;
+    case GlimraTimer::PasswordDialog:
+        pwddlgtimerTimer();
+        break;
+    case GlimraTimer::Mouse:
+        mousetimerTimer();
+        break;
+    }
+}

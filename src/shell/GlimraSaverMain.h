@@ -25,6 +25,8 @@ public:
     void timerTimer();
     void pwddlgtimerTimer();
     void mousetimerTimer();
+    // Runs the handler of the timer that fired, as each host's timer source reports it.
+    void TimerFired(GlimraTimer timer);
     void TryClose();
     bool CheckPassword();
     void StopSaver();

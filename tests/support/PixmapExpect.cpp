@@ -31,3 +31,11 @@ std::string PixelText(uint32_t pixel) {
                        << ", expected " << PixelText(value);
     return ::testing::AssertionSuccess();
 }
+
+Pixmap Solid(int32_t width, int32_t height, uint32_t pixel) {
+    Pixmap solid(width, height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            solid.SetPixel(x, y, pixel);
+    return solid;
+}

@@ -15,3 +15,6 @@
                                   int32_t height, uint32_t value);
 
 std::string PixelText(uint32_t pixel);
+
+// A pixmap of the size with every pixel the value.
+Pixmap Solid(int32_t width, int32_t height, uint32_t pixel);

@@ -225,17 +225,7 @@ gboolean WaylandOutputScreen::OnTimer(gpointer data) {
 }
 
 void WaylandOutputScreen::Fire(GlimraTimer timer) {
-    switch (timer) {
-    case GlimraTimer::Main:
-        m_form.timerTimer();
-        break;
-    case GlimraTimer::PasswordDialog:
-        m_form.pwddlgtimerTimer();
-        break;
-    case GlimraTimer::Mouse:
-        m_form.mousetimerTimer();
-        break;
-    }
+    m_form.TimerFired(timer);
 }
 
 void WaylandOutputScreen::CloseWindow() {

@@ -101,12 +101,9 @@ LRESULT SaverWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (m_screen == nullptr)
             return 0;
-        if (wParam == TimerId(GlimraTimer::Main))
-            m_screen->timerTimer();
-        else if (wParam == TimerId(GlimraTimer::PasswordDialog))
-            m_screen->pwddlgtimerTimer();
-        else if (wParam == TimerId(GlimraTimer::Mouse))
-            m_screen->mousetimerTimer();
+        for (GlimraTimer timer : {GlimraTimer::Main, GlimraTimer::PasswordDialog, GlimraTimer::Mouse})
+            if (wParam == TimerId(timer))
+                m_screen->TimerFired(timer);
         return 0;
     case WM_LBUTTONDOWN:
         m_buttonDown = true;

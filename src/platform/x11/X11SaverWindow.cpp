@@ -99,17 +99,7 @@ void X11SaverWindow::FireTimers(Tglimrascreen& form) {
         // A handler may stop a timer that is due in the same round, or close the window.
         if (m_closed || !m_timers.IsRunning(timer))
             continue;
-        switch (timer) {
-        case GlimraTimer::Main:
-            form.timerTimer();
-            break;
-        case GlimraTimer::PasswordDialog:
-            form.pwddlgtimerTimer();
-            break;
-        case GlimraTimer::Mouse:
-            form.mousetimerTimer();
-            break;
-        }
+        form.TimerFired(timer);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "shell/GlimraSaverMain.h"
 #include "support/FakeRasteriser.h"
 #include "support/MemorySettingsStore.h"
+#include "support/PixmapExpect.h"
 
 namespace {
 
@@ -73,14 +74,6 @@ Pixmap Capture(HWND window, int32_t width, int32_t height) {
 
 uint32_t WindowPixel(HWND window, int x, int y) {
     return Capture(window, x + 1, y + 1).Pixel(x, y);
-}
-
-Pixmap Solid(int32_t width, int32_t height, uint32_t pixel) {
-    Pixmap pixmap(width, height);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            pixmap.SetPixel(x, y, pixel);
-    return pixmap;
 }
 
 bool ScreenSaverRunning() {

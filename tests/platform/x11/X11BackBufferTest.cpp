@@ -5,6 +5,7 @@
 #include "platform/x11/X11BackBuffer.h"
 #include "platform/x11/XvfbServer.h"
 #include "raster/Blit.h"
+#include "support/PixmapExpect.h"
 
 namespace {
 
@@ -57,14 +58,6 @@ protected:
 };
 
 XvfbServer* X11BackBufferTest::server = nullptr;
-
-Pixmap Solid(int32_t width, int32_t height, uint32_t pixel) {
-    Pixmap solid(width, height);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            solid.SetPixel(x, y, pixel);
-    return solid;
-}
 
 TEST_P(X11BackBufferTest, UsesSharedMemoryOnlyWhenAllowed) {
     // Xvfb on this machine offers MIT-SHM, so the choice is the caller's.
