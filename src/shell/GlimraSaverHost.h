@@ -49,6 +49,26 @@ struct GlimraMessage {
     intptr_t LParam = 0;
 };
 
+// What the saver owes Windows itself: the system's screen-saver-running flag and the Windows 95/98
+// password step. Only the Windows host provides it.
+class GlimraWindowsDuties {
+public:
+    virtual ~GlimraWindowsDuties() = default;
+
+    // The system's screen-saver-running flag.
+    virtual void SetScreenSaverRunning(bool running) = 0;
+    // The Windows 95/98 password step. IsWin9x false means there is none.
+    virtual bool IsWin9x() = 0;
+    // "ScreenSaveUsePassword" of "Control Panel\Desktop": nothing when the key cannot be opened or
+    // the value is missing or not a 32-bit integer.
+    virtual std::optional<uint32_t> ScreenSaveUsePassword() = 0;
+    // The system's password dialog: true accepted, false refused; nothing when the password
+    // library or its function is missing.
+    virtual std::optional<bool> VerifyScreenSavePassword() = 0;
+    // Before the window closes on Windows 95/98: normal state, then width 0, then height 0.
+    virtual void ShrinkWindow() = 0;
+};
+
 class GlimraSaverHost {
 public:
     virtual ~GlimraSaverHost() = default;
@@ -62,8 +82,6 @@ public:
     // messages can be compared with screen positions.
     virtual GlimraPoint WindowOrigin() = 0;
 
-    // The system's screen-saver-running flag.
-    virtual void SetScreenSaverRunning(bool running) = 0;
     virtual GlimraPoint CursorPosition() = 0;
     // Display-count semantics: each hide needs a show.
     virtual void ShowPointer(bool show) = 0;
@@ -79,17 +97,10 @@ public:
     // While installed, the host passes every queued message to AppMessage before dispatching it.
     virtual void InstallMessageFilter(bool installed) = 0;
 
-    // The Windows 95/98 password step. IsWin9x false means there is none.
-    virtual bool IsWin9x() = 0;
-    // "ScreenSaveUsePassword" of "Control Panel\Desktop": nothing when the key cannot be opened or
-    // the value is missing or not a 32-bit integer.
-    virtual std::optional<uint32_t> ScreenSaveUsePassword() = 0;
-    // The system's password dialog: true accepted, false refused; nothing when the password
-    // library or its function is missing.
-    virtual std::optional<bool> VerifyScreenSavePassword() = 0;
-
     // Closes the window; as the main window, that ends the message loop.
     virtual void CloseWindow() = 0;
-    // Before the window closes on Windows 95/98: normal state, then width 0, then height 0.
-    virtual void ShrinkWindow() = 0;
+
+    // The duties only Windows has, or null on a system without them: the logic then has no flag to
+    // set and no password step to take.
+    virtual GlimraWindowsDuties* WindowsDuties() { return nullptr; }
 };

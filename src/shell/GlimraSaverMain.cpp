@@ -34,7 +34,8 @@ void Tglimrascreen::SetGeometry() {
 }
 
 void Tglimrascreen::StartSaver() {
-    m_host.SetScreenSaverRunning(true);
+    if (GlimraWindowsDuties* windows = m_host.WindowsDuties())
+        windows->SetScreenSaverRunning(true);
     m_startpos = m_host.CursorPosition();
     m_host.ShowPointer(false);
     m_engine = StartEngine(m_host.Surface(m_screenwidth, m_screenheight), m_screenwidth, m_screenheight);
@@ -111,10 +112,11 @@ bool Tglimrascreen::CheckPassword() {
     m_pwddlgactive = true;
     // A missing or unreadable "ScreenSaveUsePassword" counts as no password: the saver must stay
     // wakeable, and the lock-out timer below is started in every case.
-    const std::optional<uint32_t> usePassword = m_host.ScreenSaveUsePassword();
+    GlimraWindowsDuties& windows = *m_host.WindowsDuties();
+    const std::optional<uint32_t> usePassword = windows.ScreenSaveUsePassword();
     if (usePassword && *usePassword != 0) {
         m_host.ShowPointer(true);
-        if (const std::optional<bool> accepted = m_host.VerifyScreenSavePassword())
+        if (const std::optional<bool> accepted = windows.VerifyScreenSavePassword())
             result = *accepted;
         m_host.ShowPointer(false);
     }
@@ -132,17 +134,19 @@ void Tglimrascreen::StopSaver() {
     m_host.InstallMessageFilter(false);
     m_host.StopTimer(GlimraTimer::Main);
     m_engine.reset();
-    m_host.SetScreenSaverRunning(false);
+    if (GlimraWindowsDuties* windows = m_host.WindowsDuties())
+        windows->SetScreenSaverRunning(false);
     m_host.CloseWindow();
 }
 
 void Tglimrascreen::FormClose() {
     if (IsWin9x())
-        m_host.ShrinkWindow();
+        m_host.WindowsDuties()->ShrinkWindow();
 }
 
 bool Tglimrascreen::IsWin9x() {
-    return m_host.IsWin9x();
+    GlimraWindowsDuties* windows = m_host.WindowsDuties();
+    return windows != nullptr && windows->IsWin9x();
 }
 
 void Tglimrascreen::TimerFired(GlimraTimer timer) {

@@ -17,7 +17,7 @@
 namespace {
 
 // A host that records every call in order and answers from its fields.
-class RecordingHost : public GlimraSaverHost {
+class RecordingHost : public GlimraSaverHost, public GlimraWindowsDuties {
 public:
     GlimraScreenMetrics ScreenMetrics() override { return metrics; }
     void MaximiseWindow() override { Log("maximise"); }
@@ -63,6 +63,7 @@ public:
         return verdict;
     }
     void CloseWindow() override { Log("close"); }
+    GlimraWindowsDuties* WindowsDuties() override { return windows ? this : nullptr; }
     void ShrinkWindow() override { Log("shrink"); }
 
     static std::string Name(GlimraTimer timer) {
@@ -76,6 +77,7 @@ public:
     GlimraScreenMetrics metrics{1024, 768, 1, 0, 0, 1024, 768};
     GlimraPoint cursor{500, 400};
     GlimraPoint origin{0, 0};
+    bool windows = true;
     bool win9x = false;
     std::optional<uint32_t> usePassword;
     std::optional<bool> verdict;
@@ -219,12 +221,19 @@ TEST_F(SaverWindow, StopsInTheOrderTheSystemExpectsAndOnlyOnce) {
 TEST_F(SaverWindow, OnTheNtFamilyThereIsNoPasswordStep) {
     host.usePassword = 1;
     host.verdict = false;
-    Create();
-    window->AppMessage({WmKeyDown, 0, 0});
-    EXPECT_TRUE(host.Closed());
-    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "verify"), 0);
-    EXPECT_EQ(host.timers.count(GlimraTimer::PasswordDialog), 0u);
-    EXPECT_FALSE(window->pwddlgactive());
+    // A host without the Windows duties (X11, Wayland) behaves as the NT family, and has no flag.
+    for (bool windows : {true, false}) {
+        host.windows = windows;
+        host.calls.clear();
+        Create();
+        window->AppMessage({WmKeyDown, 0, 0});
+        window->FormClose();
+        EXPECT_TRUE(host.Closed());
+        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "verify"), 0);
+        EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), "flag off"), windows ? 1 : 0);
+        EXPECT_EQ(host.timers.count(GlimraTimer::PasswordDialog), 0u);
+        EXPECT_FALSE(window->pwddlgactive());
+    }
 }
 
 TEST_F(SaverWindow, ARefusedPasswordKeepsTheSaverAndLocksInputForOneTimerInterval) {

@@ -43,8 +43,6 @@ public:
     void MaximiseWindow() override {}
     void SetWindowBounds(int32_t, int32_t, int32_t, int32_t) override {}
     GlimraPoint WindowOrigin() override;
-    // Wayland has no such flag; an idle daemon that started the saver already knows.
-    void SetScreenSaverRunning(bool) override {}
     GlimraPoint CursorPosition() override;
     void ShowPointer(bool show) override;
     Pixmap& Surface(int32_t width, int32_t height) override;
@@ -52,11 +50,7 @@ public:
     void StartTimer(GlimraTimer timer, int32_t intervalMs) override;
     void StopTimer(GlimraTimer timer) override;
     void InstallMessageFilter(bool installed) override { m_filterInstalled = installed; }
-    bool IsWin9x() override { return false; }
-    std::optional<uint32_t> ScreenSaveUsePassword() override { return std::nullopt; }
-    std::optional<bool> VerifyScreenSavePassword() override { return std::nullopt; }
     void CloseWindow() override;
-    void ShrinkWindow() override {}
 
 private:
     struct TimerSource {

@@ -16,7 +16,7 @@ class Tglimrascreen;
 //
 // Use: Create, Attach, then the screen's FormCreate, then Show and RunMessageLoop, which returns
 // once the window is destroyed.
-class SaverWindow : public GlimraSaverHost {
+class SaverWindow : public GlimraSaverHost, public GlimraWindowsDuties {
 public:
     static constexpr const char* ClassName = "Tglimrascreen";
     static constexpr const char* Title = "glimrascreen";
@@ -41,7 +41,6 @@ public:
     void MaximiseWindow() override;
     void SetWindowBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
     GlimraPoint WindowOrigin() override;
-    void SetScreenSaverRunning(bool running) override;
     GlimraPoint CursorPosition() override;
     void ShowPointer(bool show) override;
     Pixmap& Surface(int32_t width, int32_t height) override;
@@ -49,10 +48,13 @@ public:
     void StartTimer(GlimraTimer timer, int32_t intervalMs) override;
     void StopTimer(GlimraTimer timer) override;
     void InstallMessageFilter(bool installed) override;
+    void CloseWindow() override;
+    GlimraWindowsDuties* WindowsDuties() override { return this; }
+
+    void SetScreenSaverRunning(bool running) override;
     bool IsWin9x() override;
     std::optional<uint32_t> ScreenSaveUsePassword() override;
     std::optional<bool> VerifyScreenSavePassword() override;
-    void CloseWindow() override;
     void ShrinkWindow() override;
 
 protected:
