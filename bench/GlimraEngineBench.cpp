@@ -8,8 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "animation/Glimra.h"
 #include "engine/GlimraRandom.h"
-#include "engine/root/Glimra.h"
 #include "glyphs/GlimraBitmap.h"
 #include "glyphs/GlimraGraph.h"
 #include "platform/posix/ExecutableDirectory.h"

@@ -201,29 +201,9 @@ void vGlimraColony::Clear() {
     m_cells = nullptr;
 }
 
-vGlimraClass* vGlimraClassList::Item(int32_t index) const {
-    if (index < 0 || index >= Count())
-        return nullptr;
-    return m_items[static_cast<size_t>(index)].get();
-}
-
-vGlimraClass* vGlimraClassList::Find(CreatureClassRef creatureClass) const {
-    for (const auto& item : m_items)
-        if (item->CreatureClass == creatureClass)
-            return item.get();
-    return nullptr;
-}
-
 int32_t vGlimraClassList::Add(CreatureClassRef creatureClass, int32_t weight) {
-    m_items.push_back(std::make_unique<vGlimraClass>(creatureClass));
-    m_items.back()->Weight = weight;
+    Append(std::make_unique<vGlimraClass>(creatureClass)).Weight = weight;
     return Count() - 1;
-}
-
-void vGlimraClassList::Clear() {
-    for (auto& item : m_items)
-        item.reset();
-    m_items.clear();
 }
 
 vGlimraClassList* ClassList() {

@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "base/GlimraOwningList.h"
 #include "engine/GlimraTicker.h"
 #include "glyphs/GlimraClassRef.h"
 #include "raster/Pixmap.h"
@@ -152,25 +153,17 @@ class vGlimraClass {
 public:
     explicit vGlimraClass(CreatureClassRef creatureClass) : CreatureClass(creatureClass) {}
 
+    CreatureClassRef Key() const { return CreatureClass; }
+
     CreatureClassRef CreatureClass;
     int32_t Weight = 50;
 };
 
-class vGlimraClassList {
+class vGlimraClassList : public GlimraOwningList<vGlimraClass> {
 public:
-    vGlimraClassList() = default;
-    ~vGlimraClassList() { Clear(); }
-    vGlimraClassList(const vGlimraClassList&) = delete;
-    vGlimraClassList& operator=(const vGlimraClassList&) = delete;
-
-    int32_t Count() const { return static_cast<int32_t>(m_items.size()); }
-    vGlimraClass* Item(int32_t index) const;
-    vGlimraClass* Find(CreatureClassRef creatureClass) const;
+    vGlimraClass* Item(int32_t index) const { return ItemAt(index); }
+    vGlimraClass* Find(CreatureClassRef creatureClass) const { return FindBy(creatureClass); }
     int32_t Add(CreatureClassRef creatureClass, int32_t weight);
-    void Clear();
-
-private:
-    std::vector<std::unique_ptr<vGlimraClass>> m_items;
 };
 
 // The weight of choosing no behaviour at all.

@@ -127,34 +127,14 @@ std::string vGlimraGraphProps::FaceName() const {
     return std::string(LogFont.lfFaceName, strnlen(LogFont.lfFaceName, sizeof LogFont.lfFaceName));
 }
 
-vGlimraGraphClass* vGlimraPropList::ItemAt(int32_t index) const {
-    if (index < 0 || index >= Count())
-        return nullptr;
-    return m_entries[static_cast<size_t>(index)].get();
-}
-
-vGlimraGraphClass* vGlimraPropList::Find(CreatureClassRef creatureClass) const {
-    for (const auto& entry : m_entries)
-        if (entry->CreatureClass == creatureClass)
-            return entry.get();
-    return nullptr;
-}
-
 vGlimraGraphProps* vGlimraPropList::PropsFor(CreatureClassRef creatureClass) {
     vGlimraGraphClass* entry = Find(creatureClass);
     if (entry == nullptr) {
         std::unique_ptr<vGlimraGraphProps> snapshot =
             g_globalProps != nullptr ? g_globalProps->Clone() : std::make_unique<vGlimraGraphProps>();
-        m_entries.push_back(std::make_unique<vGlimraGraphClass>(creatureClass, std::move(snapshot)));
-        entry = m_entries.back().get();
+        entry = &Append(std::make_unique<vGlimraGraphClass>(creatureClass, std::move(snapshot)));
     }
     return entry->Props.get();
-}
-
-void vGlimraPropList::Clear() {
-    for (auto& entry : m_entries)
-        entry.reset();
-    m_entries.clear();
 }
 
 void InitializeGlimraGraph(const std::string& executableDirectory) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/GlimraOwningList.h"
 #include "glyphs/GlimraClassRef.h"
 #include "glyphs/GlimraRasteriser.h"
 #include "raster/Pixmap.h"
@@ -54,26 +55,17 @@ public:
     vGlimraGraphClass(CreatureClassRef creatureClass, std::unique_ptr<vGlimraGraphProps> props)
         : CreatureClass(creatureClass), Props(std::move(props)) {}
 
+    CreatureClassRef Key() const { return CreatureClass; }
+
     CreatureClassRef CreatureClass;
     std::unique_ptr<vGlimraGraphProps> Props;
 };
 
-class vGlimraPropList {
+class vGlimraPropList : public GlimraOwningList<vGlimraGraphClass> {
 public:
-    vGlimraPropList() = default;
-    ~vGlimraPropList() { Clear(); }
-    vGlimraPropList(const vGlimraPropList&) = delete;
-    vGlimraPropList& operator=(const vGlimraPropList&) = delete;
-
-    int32_t Count() const { return static_cast<int32_t>(m_entries.size()); }
-    vGlimraGraphClass* ItemAt(int32_t index) const;
-    vGlimraGraphClass* Find(CreatureClassRef creatureClass) const;
+    vGlimraGraphClass* Find(CreatureClassRef creatureClass) const { return FindBy(creatureClass); }
     // The class's record; the first request takes a copy of the global record.
     vGlimraGraphProps* PropsFor(CreatureClassRef creatureClass);
-    void Clear();
-
-private:
-    std::vector<std::unique_ptr<vGlimraGraphClass>> m_entries;
 };
 
 inline constexpr const char* DefaultFaceName = "Japanese Generic1";

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "base/GlimraInstalled.h"
 #include "raster/Pixmap.h"
 
 // The glyph rasteriser seam: how the portable glyph code (GlimraGraph) reaches a platform's fonts.
@@ -65,5 +66,9 @@ public:
 };
 
 // The installed rasteriser, or nil: without one, fonts measure 0 and draw nothing.
-void InstallRasteriser(GlimraRasteriser* rasteriser);
-GlimraRasteriser* InstalledRasteriser();
+inline void InstallRasteriser(GlimraRasteriser* rasteriser) {
+    GlimraInstalled<GlimraRasteriser>::Install(rasteriser);
+}
+inline GlimraRasteriser* InstalledRasteriser() {
+    return GlimraInstalled<GlimraRasteriser>::Get();
+}

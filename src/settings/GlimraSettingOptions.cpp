@@ -6,8 +6,6 @@
 
 namespace {
 
-const GlimraSettingOverrides* g_overrides = nullptr;
-
 const GlimraSettingOption& OptionOf(const GlimraSettingInfo& setting) {
     return GlimraSettingOptionsTable[static_cast<size_t>(setting.Id)];
 }
@@ -148,6 +146,17 @@ int GlimraSettingOverrides::Take(int argc, char** argv, int index) {
     return 0;
 }
 
+std::optional<bool> GlimraSettingOverrides::OptionTakesValue(std::string_view name) {
+    for (const GlimraSettingInfo& setting : GlimraSettingsTable) {
+        const std::string_view option = OptionOf(setting).Option;
+        if (IsBoolean(setting) && (name == option || (name.starts_with("no-") && name.substr(3) == option)))
+            return false;
+        if (!IsBoolean(setting) && name == option)
+            return true;
+    }
+    return std::nullopt;
+}
+
 std::vector<char*> GlimraSettingOverrides::TakeAll(int argc, char** argv) {
     std::vector<char*> rest;
     if (argc > 0)
@@ -168,14 +177,6 @@ void GlimraSettingOverrides::ApplyTo(vGlimraSettings& settings) const {
         else
             settings.SetNumber(Setting(id), std::get<uint32_t>(value));
     }
-}
-
-void InstallSettingOverrides(const GlimraSettingOverrides* overrides) {
-    g_overrides = overrides;
-}
-
-const GlimraSettingOverrides* InstalledSettingOverrides() {
-    return g_overrides;
 }
 
 std::optional<uint32_t> ColourFromHex(std::string_view text) {

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "base/GlimraInstalled.h"
 #include "settings/GlimraSettings.h"
 
 // Command-line options that override settings for one run, as XScreenSaver's settings panel passes
@@ -86,6 +87,9 @@ public:
     // program's name first, in their order. Throws as Take does.
     std::vector<char*> TakeAll(int argc, char** argv);
     void ApplyTo(vGlimraSettings& settings) const;
+    // Whether "--name" is a setting's option (name without the dashes), and if so whether a value
+    // follows it: nothing for a name that no setting has.
+    [[nodiscard]] static std::optional<bool> OptionTakesValue(std::string_view name);
     [[nodiscard]] bool Empty() const { return m_values.empty(); }
 
 private:
@@ -95,8 +99,12 @@ private:
 // Overrides that every Load from the installed store applies once it has read the store; nil for
 // none. The programs install them for a run of the saver or the renderer, never for the dialog, so
 // no Save can write them.
-void InstallSettingOverrides(const GlimraSettingOverrides* overrides);
-[[nodiscard]] const GlimraSettingOverrides* InstalledSettingOverrides();
+inline void InstallSettingOverrides(const GlimraSettingOverrides* overrides) {
+    GlimraInstalled<const GlimraSettingOverrides>::Install(overrides);
+}
+[[nodiscard]] inline const GlimraSettingOverrides* InstalledSettingOverrides() {
+    return GlimraInstalled<const GlimraSettingOverrides>::Get();
+}
 
 // "#RRGGBB" as a colour value 0x00BBGGRR, and back.
 [[nodiscard]] std::optional<uint32_t> ColourFromHex(std::string_view text);

@@ -1,17 +1,5 @@
 #include "settings/GlimraSettingsStore.h"
 
-namespace {
-GlimraSettingsStore* g_store = nullptr;
-}
-
-void InstallSettingsStore(GlimraSettingsStore* store) {
-    g_store = store;
-}
-
-GlimraSettingsStore* InstalledSettingsStore() {
-    return g_store;
-}
-
 size_t GlimraSettingsStore::WriteValues(GlimraStoreKey key, std::span<const GlimraStoreWrite> values) {
     size_t written = 0;
     while (written < values.size() &&

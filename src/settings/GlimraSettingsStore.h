@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "base/GlimraInstalled.h"
+
 // The settings store seam: how the settings record (GlimraSettings) reaches the current user's
 // registry on Windows, or the registry-shaped stand-in of another platform.
 //
@@ -74,5 +76,9 @@ public:
 };
 
 // The installed store, or nil: without one, Load keeps the defaults and Save fails at its first value.
-void InstallSettingsStore(GlimraSettingsStore* store);
-GlimraSettingsStore* InstalledSettingsStore();
+inline void InstallSettingsStore(GlimraSettingsStore* store) {
+    GlimraInstalled<GlimraSettingsStore>::Install(store);
+}
+inline GlimraSettingsStore* InstalledSettingsStore() {
+    return GlimraInstalled<GlimraSettingsStore>::Get();
+}

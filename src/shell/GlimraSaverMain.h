@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/root/Glimra.h"
+#include "animation/Glimra.h"
 #include "shell/GlimraSaverHost.h"
 
 // The full-screen saver window's logic: it owns one engine while it runs, ticks it from the main

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
+#include "animation/Glimra.h"
 #include "engine/GlimraRandom.h"
-#include "engine/root/Glimra.h"
 #include "settings/GlimraSettings.h"
 #include "shell/GlimraModules.h"
 #include "support/FakeRasteriser.h"

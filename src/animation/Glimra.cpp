@@ -1,4 +1,4 @@
-#include "engine/root/Glimra.h"
+#include "animation/Glimra.h"
 
 #include <algorithm>
 
