@@ -23,6 +23,7 @@ run_checks() {
   git ls-files -- '*.cpp' '*.h' '*.c' | xargs clang-format --style=file --dry-run --Werror
   echo "checks: every C and C++ file is formatted"
   tools/check-layers.sh
+  tools/check-layers-test.sh
 }
 
 # The native build serves several stages; building it again when it is up to date costs nothing.
