@@ -12,10 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "animation/Glimra.h"
 #include "engine/GlimraRandom.h"
-#include "engine/root/Glimra.h"
 #include "glyphs/GlimraGraph.h"
 #include "platform/headless/PngWriter.h"
+#include "platform/posix/CommandLine.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
@@ -26,6 +27,8 @@ namespace {
 
 constexpr const char* Usage =
     "usage: glimracode-render [--size WxH] [--ticks N] [--seed S] [--settings FILE] [--out DIR] [--every K]\n"
+    "       glimracode-render --help | --version\n"
+    "Each option takes its value after a space or an equals sign.\n"
     "  --size WxH       surface size in pixels (default 1024x768)\n"
     "  --ticks N        number of ticks to run (default 100)\n"
     "  --seed S         pins the random source, so that a run can be repeated frame by frame\n"
@@ -72,13 +75,18 @@ bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
     return true;
 }
 
-// Returns the reason the command line is wrong, or nothing.
-std::optional<std::string> ParseOptions(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view option = argv[i];
-        if (i + 1 >= argc)
-            return "option '" + std::string(option) + "' needs a value";
-        const std::string_view value = argv[++i];
+constexpr GlimraOwnOption OwnOptions[] = {
+    {"size", true}, {"ticks", true}, {"seed", true}, {"settings", true}, {"out", true}, {"every", true},
+};
+
+// Returns the reason the command line is wrong, or nothing. The reading has paired every option
+// with its value already.
+std::optional<std::string> ParseOptions(const std::vector<std::string>& arguments, Options& options) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const std::string_view option = arguments[i];
+        if (!option.starts_with("--") || i + 1 >= arguments.size())
+            return "unexpected argument '" + std::string(option) + "'";
+        const std::string_view value = arguments[++i];
         // Built by appending: GCC 12 warns falsely (-Wrestrict) on "'" + string + "'" when optimising.
         std::string quoted(1, '\'');
         quoted.append(value).push_back('\'');
@@ -160,24 +168,12 @@ int Render(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
-        std::fputs(Usage, stdout);
-        std::fputs(SettingOptionsUsage().c_str(), stdout);
-        return 0;
-    }
-    GlimraSettingOverrides overrides;
-    std::vector<char*> rest;
-    try {
-        rest = overrides.TakeAll(argc, argv);
-    } catch (const GlimraSettingsError& error) {
-        std::fprintf(stderr, "glimracode-render: %s\n", error.what());
-        return 2;
-    }
+    const GlimraCommandLine line = ReadCommandLine(argc, argv, OwnOptions);
+    if (const std::optional<int> answered = AnswerWithoutRunning(line, "glimracode-render", Usage))
+        return *answered;
     Options options;
-    if (const auto problem = ParseOptions(static_cast<int>(rest.size()), rest.data(), options)) {
-        std::fprintf(stderr, "glimracode-render: %s\n%s", problem->c_str(), Usage);
-        return 2;
-    }
+    if (const auto problem = ParseOptions(line.Arguments, options))
+        return TellMistake("glimracode-render", *problem, Usage);
     if (options.SettingsFile) {
         // Looked at, not opened: opening a FIFO for reading would wait for a writer for ever.
         struct stat status {};
@@ -201,7 +197,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    InstallSettingOverrides(&overrides);
+    InstallSettingOverrides(&line.Overrides);
     const int code = Render(options);
     InstallSettingOverrides(nullptr);
     return code;
