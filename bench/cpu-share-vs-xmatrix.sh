@@ -3,7 +3,7 @@
 # X servers, at 1920x1080 and 3840x2160. The two run one right after the other, round after round:
 # this machine's speed drifts, so only figures taken side by side compare.
 #   bench/cpu-share-vs-xmatrix.sh GLIMRACODE [SECONDS] [ROUNDS] [CPU_SHARE_SCRIPT]
-# GLIMRACODE is the built saver (build/src/platform/x11/glimracode); it runs with the defaults, in
+# GLIMRACODE is the built saver (build/bin/glimracode); it runs with the defaults, in
 # folders of its own. CPU_SHARE_SCRIPT defaults to the workplace's shared/bench/cpu_share.sh.
 set -euo pipefail
 [ $# -ge 1 ] || { echo "usage: $0 GLIMRACODE [SECONDS] [ROUNDS] [CPU_SHARE_SCRIPT]" >&2; exit 2; }

@@ -30,7 +30,7 @@ display_works() {
 if [ $# -eq 0 ] && [ -z "${GLIMRA_HEADLESS:-}" ] && display_works; then
   cmake --build build-release -j "${GLIMRA_JOBS:-2}" --target glimracode >/dev/null
   echo "run: the saver, full screen on $DISPLAY; press a key, click or move the mouse to leave it" >&2
-  exec build-release/src/platform/x11/glimracode /s
+  exec build-release/bin/glimracode /s
 fi
 
 cmake --build build-release -j "${GLIMRA_JOBS:-2}" --target glimracode-render >/dev/null

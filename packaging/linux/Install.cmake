@@ -5,7 +5,7 @@
 # resolves symbolic links before the program asks. So both programs live together in
 # <prefix>/libexec/glimracode beside a link to the one copy of the font in the package's data
 # folder, and the names people and daemons use are links to them.
-if(WIN32 OR CMAKE_CROSSCOMPILING OR NOT TARGET glimracode OR NOT TARGET glimracode-render)
+if(WIN32 OR CMAKE_CROSSCOMPILING OR NOT TARGET glimracode OR NOT TARGET glimracode-gtk OR NOT TARGET glimracode-render)
   return()
 endif()
 include(GNUInstallDirs)
@@ -28,7 +28,7 @@ function(glimra_install_link folder name target)
   install(FILES ${link} DESTINATION ${folder})
 endfunction()
 
-install(TARGETS glimracode glimracode-render RUNTIME DESTINATION ${GLIMRA_PROGRAM_DIR})
+install(TARGETS glimracode glimracode-gtk glimracode-render RUNTIME DESTINATION ${GLIMRA_PROGRAM_DIR})
 install(FILES ${GLIMRA_FONT_FILE} DESTINATION ${GLIMRA_DATA_DIR})
 glimra_install_link(${GLIMRA_PROGRAM_DIR} GlimraCode.TTF ${GLIMRA_DATA_DIR}/GlimraCode.TTF)
 glimra_install_link(${GLIMRA_HACK_DIR} glimracode ${GLIMRA_PROGRAM_DIR}/glimracode)

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/x11/X11Messages.h"
+#include "platform/linux/PointerPosition.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
-WaylandSaver::WaylandSaver(X11StopSignals& signals) : m_signals(signals) {
+WaylandSaver::WaylandSaver(StopSignals& signals) : m_signals(signals) {
 }
 
 WaylandSaver::~WaylandSaver() {

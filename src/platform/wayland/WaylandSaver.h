@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "platform/linux/StopSignals.h"
 #include "platform/wayland/WaylandOutputScreen.h"
 #include "platform/wayland/WaylandPointerAnchor.h"
-#include "platform/x11/X11StopSignals.h"
 
 // The saver on a Wayland desktop: one WaylandOutputScreen per output, each with its own logic and
 // engine, for as long as the output exists. The desktop wakes as a whole: a key or pointer motion
@@ -15,7 +15,7 @@
 // first output that closes, or a stop signal, ends them all.
 class WaylandSaver {
 public:
-    explicit WaylandSaver(X11StopSignals& signals);
+    explicit WaylandSaver(StopSignals& signals);
     ~WaylandSaver();
     WaylandSaver(const WaylandSaver&) = delete;
     WaylandSaver& operator=(const WaylandSaver&) = delete;
@@ -46,7 +46,7 @@ private:
     static void OnMonitorRemoved(GdkDisplay* display, GdkMonitor* monitor, WaylandSaver* saver);
     static gboolean OnStopSignal(gint fd, GIOCondition condition, WaylandSaver* saver);
 
-    X11StopSignals& m_signals;
+    StopSignals& m_signals;
     GMainLoop* m_loop = nullptr;
     bool m_layerShell = false;
     WaylandShmGlobals m_shm;

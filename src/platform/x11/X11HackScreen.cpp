@@ -21,7 +21,7 @@ constexpr unsigned OwnWindowHeight = 640;
 
 } // namespace
 
-X11HackScreen::X11HackScreen(Display* display, X11StopSignals& signals)
+X11HackScreen::X11HackScreen(Display* display, StopSignals& signals)
     : m_display(display), m_signals(signals) {
 }
 

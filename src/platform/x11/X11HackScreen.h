@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/root/Glimra.h"
+#include "animation/Glimra.h"
 #include "platform/x11/X11BackBuffer.h"
+#include "platform/x11/X11EventWait.h"
 #include "platform/x11/X11Headers.h"
-#include "platform/x11/X11StopSignals.h"
 
 // The animation in a window that a screen-saver daemon or a settings program chose (or in one of
 // our own): the hack side of the program. Input never ends it; a stop signal, the window's
@@ -16,7 +16,7 @@
 // Each tick is the saver window's: Spawn, Tick(0), Draw, then only the changed area is presented.
 class X11HackScreen {
 public:
-    X11HackScreen(Display* display, X11StopSignals& signals);
+    X11HackScreen(Display* display, StopSignals& signals);
     ~X11HackScreen();
     X11HackScreen(const X11HackScreen&) = delete;
     X11HackScreen& operator=(const X11HackScreen&) = delete;
@@ -31,7 +31,7 @@ private:
     void Tick();
 
     Display* m_display;
-    X11StopSignals& m_signals;
+    StopSignals& m_signals;
     Window m_target = 0;
     Visual* m_visual = nullptr;
     int m_depth = 0;

@@ -1,5 +1,7 @@
 #include "platform/x11/X11Messages.h"
 
+#include "platform/linux/PointerPosition.h"
+
 std::optional<GlimraMessage> MessageFromEvent(const XEvent& event) {
     switch (event.type) {
     case KeyPress:
@@ -13,10 +15,4 @@ std::optional<GlimraMessage> MessageFromEvent(const XEvent& event) {
 
 bool IsClick(const XEvent& event) {
     return event.type == ButtonPress;
-}
-
-intptr_t PackPosition(int x, int y) {
-    const uint32_t low = static_cast<uint32_t>(x) & 0xFFFF;
-    const uint32_t high = static_cast<uint32_t>(y) & 0xFFFF;
-    return static_cast<intptr_t>(low | (high << 16));
 }

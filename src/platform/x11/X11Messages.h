@@ -15,6 +15,3 @@ std::optional<GlimraMessage> MessageFromEvent(const XEvent& event);
 
 // A press of any pointer button: what the paint surface's click handler answers.
 bool IsClick(const XEvent& event);
-
-// x in the low 16 bits, y in the next 16, each wrapped to 16 bits as Windows does.
-intptr_t PackPosition(int x, int y);

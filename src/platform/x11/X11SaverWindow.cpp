@@ -2,7 +2,7 @@
 
 #include "platform/x11/X11Messages.h"
 
-X11SaverWindow::X11SaverWindow(Display* display, X11StopSignals& signals)
+X11SaverWindow::X11SaverWindow(Display* display, StopSignals& signals)
     : m_display(display), m_signals(signals), m_screen(DefaultScreen(display)),
       m_root(RootWindow(display, DefaultScreen(display))) {
 }

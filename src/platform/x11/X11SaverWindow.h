@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "platform/x11/X11BackBuffer.h"
-#include "platform/x11/X11StopSignals.h"
+#include "platform/x11/X11EventWait.h"
 #include "platform/x11/X11Timers.h"
 #include "shell/GlimraSaverMain.h"
 
@@ -17,7 +17,7 @@
 // Linux; locking the session is the screen locker's business.
 class X11SaverWindow final : public GlimraSaverHost {
 public:
-    X11SaverWindow(Display* display, X11StopSignals& signals);
+    X11SaverWindow(Display* display, StopSignals& signals);
     ~X11SaverWindow() override;
     X11SaverWindow(const X11SaverWindow&) = delete;
     X11SaverWindow& operator=(const X11SaverWindow&) = delete;
@@ -30,8 +30,6 @@ public:
     void MaximiseWindow() override;
     void SetWindowBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
     GlimraPoint WindowOrigin() override { return m_origin; }
-    // X has no such flag: a screen-saver daemon that started this program already knows.
-    void SetScreenSaverRunning(bool) override {}
     GlimraPoint CursorPosition() override;
     void ShowPointer(bool show) override;
     Pixmap& Surface(int32_t width, int32_t height) override;
@@ -39,12 +37,7 @@ public:
     void StartTimer(GlimraTimer timer, int32_t intervalMs) override;
     void StopTimer(GlimraTimer timer) override;
     void InstallMessageFilter(bool installed) override { m_filterInstalled = installed; }
-    bool IsWin9x() override { return false; }
-    std::optional<uint32_t> ScreenSaveUsePassword() override { return std::nullopt; }
-    std::optional<bool> VerifyScreenSavePassword() override { return std::nullopt; }
     void CloseWindow() override;
-    // Only asked for on Windows 95/98, which this never claims to be.
-    void ShrinkWindow() override {}
 
 private:
     void CreateWindow();
@@ -53,7 +46,7 @@ private:
     void FireTimers(Tglimrascreen& form);
 
     Display* m_display;
-    X11StopSignals& m_signals;
+    StopSignals& m_signals;
     int m_screen;
     Window m_root;
     Window m_window = 0;

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -153,6 +154,19 @@ protected:
         auto process = std::make_unique<SaverProcess>(arguments, environment, outputs);
         EXPECT_TRUE(process->Started());
         return process;
+    }
+
+    // The toolkit and Wayland libraries a running process has mapped: an X11 saver that a daemon
+    // starts on every activation must load none of them.
+    static std::string MappedToolkitLibraries(pid_t pid) {
+        std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+        std::string line, found;
+        const std::regex toolkit("lib(gtk|gdk|cairo|pango|wayland)[^/]*\\.so");
+        while (std::getline(maps, line))
+            if (std::regex_search(line, toolkit) &&
+                found.find(line.substr(line.rfind(' ') + 1)) == std::string::npos)
+                found += line.substr(line.rfind(' ') + 1) + "\n";
+        return found;
     }
 
     void WriteSettings(const std::string& values) {

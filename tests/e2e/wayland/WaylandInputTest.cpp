@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wayland/WaylandDisplayChoice.h"
+#include "platform/linux/WaylandDisplayChoice.h"
 #include "platform/wayland/WaylandPointerAnchor.h"
 #include "shell/GlimraCode.h"
 #include "shell/GlimraSaverMain.h"

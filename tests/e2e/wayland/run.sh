@@ -11,7 +11,7 @@ source "$here/session.sh"
 for tool in grim wtype convert compare; do
     command -v "$tool" >/dev/null || { echo "wayland: needs $tool (tools/setup.sh installs it)" >&2; exit 1; }
 done
-session_begin "$(cd "$1" && pwd)" src/platform/x11/glimracode src/platform/x11/GlimraCode.TTF \
+session_begin "$(cd "$1" && pwd)" bin/glimracode bin/glimracode-gtk bin/GlimraCode.TTF \
     tests/e2e/wayland/glimra-virtual-pointer tests/e2e/wayland/glimra-fullscreen-window || exit 1
 
 ends_with() { # runuser pid, own pid, tenths, expected exit status

@@ -12,6 +12,6 @@ bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/driver.sh" "$folder"
 # The settings dialog, /c, on a display of its own.
 bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/dialog.sh" "$folder"
 # Settings carried between the Linux and the Windows saver, where the native build has the former.
-glimracode="$top/build/src/platform/x11/glimracode"
+glimracode="$top/build/bin/glimracode"
 [ -x "$glimracode" ] || { echo "e2e win32: the interchange test needs the native build ($glimracode)" >&2; exit 1; }
 bash tools/wine-env.sh "$folder" "$2" "$3" bash "$here/interchange.sh" "$folder" "$glimracode"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/linux/PointerPosition.h"
 #include "platform/x11/X11Messages.h"
 
 namespace {

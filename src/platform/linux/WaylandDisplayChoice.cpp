@@ -1,5 +1,10 @@
-#include "platform/wayland/WaylandDisplayChoice.h"
+#include "platform/linux/WaylandDisplayChoice.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -33,4 +38,26 @@ GlimraDisplayChoice ChooseDisplayFace(int argc, const char* const* argv, const c
     // The run-mode logic reads argv like main's: it ends with a null.
     choice.Arguments.push_back(nullptr);
     return choice;
+}
+
+bool WaylandSocketAnswers(const char* waylandDisplay, const char* runtimeDir) {
+    if (waylandDisplay == nullptr || *waylandDisplay == '\0')
+        return false;
+    std::string path = waylandDisplay;
+    if (path[0] != '/') {
+        if (runtimeDir == nullptr || *runtimeDir == '\0')
+            return false;
+        path = std::string(runtimeDir) + "/" + path;
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool answered = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    return answered;
 }

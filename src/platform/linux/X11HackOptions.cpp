@@ -1,4 +1,4 @@
-#include "platform/x11/X11HackOptions.h"
+#include "platform/linux/X11HackOptions.h"
 
 #include <charconv>
 

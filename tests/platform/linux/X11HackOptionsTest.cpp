@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/x11/X11HackOptions.h"
+#include "platform/linux/X11HackOptions.h"
 
 namespace {
 

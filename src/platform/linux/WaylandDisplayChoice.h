@@ -23,3 +23,8 @@ struct GlimraDisplayChoice {
 // waylandDisplay is the value of $WAYLAND_DISPLAY, or null when unset; an empty value counts as
 // unset, as libwayland itself would fall back to a default socket that the user never named.
 GlimraDisplayChoice ChooseDisplayFace(int argc, const char* const* argv, const char* waylandDisplay);
+
+// Whether a compositor listens at the socket $WAYLAND_DISPLAY names: an absolute path, or a name in
+// $XDG_RUNTIME_DIR. Asked with a plain connect, so that a process that ends up on X11 loads no
+// Wayland library.
+bool WaylandSocketAnswers(const char* waylandDisplay, const char* runtimeDir);

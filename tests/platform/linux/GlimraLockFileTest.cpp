@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/x11/GlimraLockFile.h"
+#include "platform/linux/GlimraLockFile.h"
 
 namespace fs = std::filesystem;
 

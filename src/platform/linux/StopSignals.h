@@ -1,18 +1,16 @@
 #pragma once
 
-#include "platform/x11/X11Headers.h"
-
 // SIGTERM and SIGINT turned into something poll() can wait for, so that a screen-saver daemon's
 // request to stop ends the one event loop cleanly instead of killing the process mid-tick.
 //
 // One instance at a time: the handlers write to a pipe that this object owns, and the previous
 // dispositions come back when it is destroyed.
-class X11StopSignals {
+class StopSignals {
 public:
-    X11StopSignals();
-    ~X11StopSignals();
-    X11StopSignals(const X11StopSignals&) = delete;
-    X11StopSignals& operator=(const X11StopSignals&) = delete;
+    StopSignals();
+    ~StopSignals();
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
 
     // The end of the pipe to poll for reading; -1 when no pipe could be made (signals then keep
     // their previous effect).
@@ -25,8 +23,3 @@ private:
     int m_writeFd = -1;
     bool m_raised = false;
 };
-
-// Sleeps until the X connection has something to read, a stop signal comes, or timeoutMs passes
-// (-1: no limit). Flushes requests first, and returns at once when Xlib already holds queued
-// events, which poll() cannot see.
-void WaitForX(Display* display, const X11StopSignals& signals, int timeoutMs);

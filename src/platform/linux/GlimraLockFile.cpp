@@ -1,4 +1,4 @@
-#include "platform/x11/GlimraLockFile.h"
+#include "platform/linux/GlimraLockFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

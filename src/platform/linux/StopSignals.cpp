@@ -1,7 +1,6 @@
-#include "platform/x11/X11StopSignals.h"
+#include "platform/linux/StopSignals.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -25,7 +24,7 @@ void NoteStop(int) {
 
 } // namespace
 
-X11StopSignals::X11StopSignals() {
+StopSignals::StopSignals() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
@@ -40,7 +39,7 @@ X11StopSignals::X11StopSignals() {
     sigaction(SIGINT, &action, &g_previousInt);
 }
 
-X11StopSignals::~X11StopSignals() {
+StopSignals::~StopSignals() {
     if (m_readFd < 0)
         return;
     sigaction(SIGTERM, &g_previousTerm, nullptr);
@@ -50,20 +49,11 @@ X11StopSignals::~X11StopSignals() {
     close(m_writeFd);
 }
 
-bool X11StopSignals::Raised() {
+bool StopSignals::Raised() {
     if (m_readFd < 0)
         return false;
     char buffer[64];
     while (read(m_readFd, buffer, sizeof buffer) > 0)
         m_raised = true;
     return m_raised;
-}
-
-void WaitForX(Display* display, const X11StopSignals& signals, int timeoutMs) {
-    XFlush(display);
-    if (XEventsQueued(display, QueuedAlready) > 0)
-        return;
-    pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
-    const nfds_t count = signals.Fd() >= 0 ? 2 : 1;
-    poll(fds, count, timeoutMs);
 }

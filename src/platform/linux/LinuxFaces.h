@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/linux/StopSignals.h"
+#include "platform/linux/X11HackOptions.h"
+
+// What a Linux program can show, filled in by its entry point. The X11 saver runs in a program
+// that loads no toolkit, since a daemon starts it on every activation; the settings dialog and the
+// Wayland saver need GTK and run in a sibling program. A face a program lacks is null, and a
+// command line that needs it is handed whole to the sibling, so that users and daemons only ever
+// run `glimracode`.
+struct LinuxFaces {
+    // The saver on $DISPLAY. False when the display cannot be opened or cannot show it; the face
+    // has then said why on standard error.
+    bool (*RunX11Saver)(StopSignals& signals) = nullptr;
+    // The hack modes of X11 screen-saver daemons; returns the exit code.
+    int (*RunX11Hack)(const X11HackOptions& options, StopSignals& signals) = nullptr;
+    // The saver on every output of the Wayland compositor. False, with nothing shown, when the
+    // compositor cannot be reached.
+    bool (*RunWaylandSaver)(StopSignals& signals) = nullptr;
+    // The settings dialog; false, with nothing shown, when no display can be opened.
+    bool (*RunSettingsDialog)() = nullptr;
+    // The file name, beside this program, of the program that has the faces this one lacks.
+    const char* Sibling = nullptr;
+};

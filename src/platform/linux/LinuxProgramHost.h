@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/linux/GlimraLockFile.h"
+#include "platform/linux/LinuxFaces.h"
+#include "platform/linux/WaylandDisplayChoice.h"
+#include "shell/GlimraCode.h"
+
+// The Windows switches on Linux: the saver on the chosen face, the settings dialog (without a
+// display, a report of the settings file), and no password change, a Windows 95/98 service. One
+// instance marker serves both faces, so that one copy at a time holds across them.
+class LinuxProgramHost final : public GlimraProgramHost {
+public:
+    // argv is the whole command line, as main received it, for the sibling program when this one
+    // lacks the face a mode needs.
+    LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals, char** argv,
+                     std::string lockPath = GlimraLockFile::DefaultPath());
+
+    std::string ExecutableDirectory() override;
+    bool AcquireInstanceMarker() override;
+    void ReleaseInstanceMarker() override { m_lock.Release(); }
+    // A display that cannot be reached is reported on stderr by the face, and noted. Both hand the
+    // command line to the sibling program when this one lacks the face; the instance marker's
+    // descriptor closes on exec, and the sibling takes the marker again.
+    void RunSaver() override;
+    void RunSettings() override;
+    void ChangePassword() override {}
+
+    // True once the saver found no display to show on.
+    bool DisplayFailed() const { return m_displayFailed; }
+
+private:
+    // Returns only when the sibling cannot start, having said why.
+    void HandOver();
+
+    const LinuxFaces& m_faces;
+    GlimraDisplayFace m_face;
+    StopSignals& m_signals;
+    char** m_argv;
+    std::string m_lockPath;
+    GlimraLockFile m_lock;
+    bool m_displayFailed = false;
+};
