@@ -94,16 +94,25 @@ TEST_F(GlimraLockFileTest, AFolderOthersMayWriteOrAFileOfAnotherUserIsRefused) {
     EXPECT_EQ(lock.Acquire(path), GlimraLockFile::Result::Unavailable) << "held by nobody, but not ours";
 }
 
-TEST(GlimraLockFileDefaultPath, PrefersTheRuntimeFolderElseAFolderOfTheUsersOwn) {
+TEST_F(GlimraLockFileTest, PrefersTheRuntimeFolderElseAFolderOfTheUsersOwn) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string previous = saved != nullptr ? saved : "";
-    setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
-    EXPECT_EQ(GlimraLockFile::DefaultPath(), "/run/user/4242/glimracode.lock");
     const std::string own = "/tmp/glimracode-" + std::to_string(geteuid());
-    setenv("XDG_RUNTIME_DIR", "relative/path", 1);
-    EXPECT_EQ(GlimraLockFile::DefaultPath(), own + "/glimracode.lock");
-    unsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(GlimraLockFile::DefaultPath(), own + "/glimracode.lock");
+    const fs::path shared = folder / "shared";
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::all);
+    for (const auto& [runtime, expected] :
+         {std::pair{folder.string(), path},
+          std::pair{(folder / "missing").string(), own + "/glimracode.lock"},
+          std::pair{shared.string(), own + "/glimracode.lock"},
+          std::pair{std::string("relative/path"), own + "/glimracode.lock"},
+          std::pair{std::string(), own + "/glimracode.lock"}}) {
+        if (runtime.empty())
+            unsetenv("XDG_RUNTIME_DIR");
+        else
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        EXPECT_EQ(GlimraLockFile::DefaultPath(), expected) << runtime;
+    }
     struct stat status {};
     ASSERT_EQ(lstat(own.c_str(), &status), 0);
     EXPECT_TRUE(S_ISDIR(status.st_mode));
