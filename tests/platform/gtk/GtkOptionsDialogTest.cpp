@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <glib-unix.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 
 #include <cstdlib>
 #include <filesystem>
@@ -345,6 +351,52 @@ TEST_F(GtkOptionsDialogTest, AFailingSaveShowsItsMessageAndTheDialogStaysOpen) {
     gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
     Pump();
     EXPECT_EQ(FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); }), nullptr);
+    EXPECT_FALSE(fs::exists(m_path));
+}
+
+// Another program's Save holds the lock for the whole test. Closing must work during the wait, as the
+// stop signals close the dialog, and the Ok that gives up says why and leaves the dialog usable.
+TEST_F(GtkOptionsDialogTest, OkWaitsAFewSecondsForAHeldLockAndAStopSignalEndsTheWait) {
+    const int holder = open((m_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    Open();
+    using Clock = std::chrono::steady_clock;
+    auto start = Clock::now();
+    Press(m_dialog->OkButton());
+    EXPECT_GE(Clock::now() - start, GtkOptionsDialog::SaveLockPatience);
+    EXPECT_LT(Clock::now() - start, GtkOptionsDialog::SaveLockPatience + std::chrono::seconds(2));
+    GtkWindow* box = FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); });
+    ASSERT_NE(box, nullptr);
+    gchar* text = nullptr;
+    g_object_get(box, "text", &text, nullptr);
+    EXPECT_NE(std::string(text).find("in use by another program"), std::string::npos) << text;
+    g_free(text);
+    gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    Pump();
+    EXPECT_FALSE(m_dialog->Closed());
+    EXPECT_TRUE(gtk_widget_get_sensitive(GTK_WIDGET(m_dialog->Window())));
+
+    const guint stop = g_unix_signal_add(
+        SIGTERM,
+        +[](gpointer dialog) -> gboolean {
+            gtk_button_clicked(static_cast<GtkOptionsDialog*>(dialog)->CancelButton());
+            return G_SOURCE_CONTINUE;
+        },
+        m_dialog.get());
+    g_timeout_add(
+        300,
+        +[](gpointer) -> gboolean {
+            raise(SIGTERM);
+            return G_SOURCE_REMOVE;
+        },
+        nullptr);
+    start = Clock::now();
+    Press(m_dialog->OkButton());
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(m_dialog->Closed());
+    EXPECT_EQ(FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); }), nullptr);
+    g_source_remove(stop);
+    close(holder);
     EXPECT_FALSE(fs::exists(m_path));
 }
 

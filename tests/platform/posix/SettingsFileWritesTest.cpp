@@ -3,13 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <functional>
+#include <utility>
 
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/SettingsFiles.h"
@@ -96,6 +102,56 @@ TEST(SettingsFileWrites, ASaveThatFailsStoresNothingAndNamesTheFirstValueNotStor
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"settings.reg", "settings.reg.lock"}));
 }
 
+// Failures the user can mend are told in words, after a short wait at most, and store nothing.
+TEST(SettingsFileWrites, ASaveRefusedForAReasonTheUserCanMendSaysWhyAndWritesNothing) {
+    int holder = -1;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& path)> arrange;
+        std::string problem;
+    };
+    std::vector<Case> cases{{"a file its owner made read-only",
+                             [](const std::string& path) { chmod(path.c_str(), 0444); },
+                             "is read-only; nothing was saved."},
+                            {"a lock held by another writer",
+                             [&](const std::string& path) {
+                                 holder = open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+                                 flock(holder, LOCK_EX);
+                             },
+                             "The settings are in use by another program; nothing was saved."},
+                            {"a dangling link at the lock's name",
+                             [](const std::string& path) {
+                                 fs::remove(path + ".lock");
+                                 fs::create_symlink(path + ".made", path + ".lock");
+                             },
+                             ".lock' is not a regular file of your own"}};
+    if (geteuid() == 0)
+        cases.push_back(
+            {"a lock file of another user",
+             [](const std::string& path) { (void)!chown((path + ".lock").c_str(), 65534, 65534); },
+             ".lock' is not a regular file of your own"});
+    for (const Case& row : cases) {
+        TemporaryFolder folder;
+        const std::string path = folder.File("settings.reg");
+        ASSERT_EQ(SaveError(UnusualSettings(), path), "");
+        row.arrange(path);
+        const std::string before = ReadBytes(path);
+        const std::vector<std::string> entries = folder.Entries();
+        FileSettingsStore store(path);
+        store.SetLockWait(std::chrono::milliseconds(300), {});
+        vGlimraSettings settings = OtherSettings();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_THROW(settings.Save(store), GlimraSettingsError) << row.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << row.name;
+        EXPECT_NE(store.WriteProblem().find(row.problem), std::string::npos)
+            << row.name << ": " << store.WriteProblem();
+        EXPECT_EQ(ReadBytes(path), before) << row.name;
+        EXPECT_EQ(folder.Entries(), entries) << row.name;
+        if (holder >= 0)
+            close(std::exchange(holder, -1));
+    }
+}
+
 // The dialog on two displays: whatever the order, every reader sees one whole record.
 TEST(SettingsFileWrites, SavesAtOnceSerialiseAndEveryReaderSeesOneWholeRecord) {
     TemporaryFolder folder;
@@ -160,15 +216,37 @@ TEST(SettingsFileWrites, ASaveThatWouldCrossTheReadingBoundFailsAndWritesNothing
 TEST(SettingsFileWrites, ASaveRemovesWhatKilledWritersLeftAndNothingElse) {
     TemporaryFolder folder;
     const std::string path = folder.File("settings.reg");
-    for (const char* name : {".settings.reg.Ab12Cd", ".settings.reg.zzzzzz", ".settings.reg.Ab12C",
-                             ".settings.reg.Ab-2Cd", ".other.reg.Ab12Cd", "settings.reg.Ab12Cd"})
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    ASSERT_GT(gone, 0);
+    waitpid(gone, nullptr, 0);
+    const std::string dead = std::to_string(gone), live = std::to_string(getpid());
+    for (const std::string& name :
+         std::vector<std::string>{".settings.reg." + dead + ".Ab12Cd", ".settings.reg." + dead + ".zzzzzz",
+                                  ".settings.reg." + live + ".Ab12Cd", ".settings.reg." + dead + ".Ab12C",
+                                  ".settings.reg." + dead + ".Ab-2Cd", ".settings.reg.0" + dead + ".Ab12Cd",
+                                  ".settings.reg.Ab12Cd", ".settings.reg.backup", ".settings.reg.2024ok",
+                                  ".other.reg." + dead + ".Ab12Cd", "settings.reg." + dead + ".Ab12Cd"})
         WriteBytes(folder.File(name), "REGEDIT4\r\n");
-    fs::create_directory(folder.File(".settings.reg.Folder"));
+    fs::create_directory(folder.File(".settings.reg." + dead + ".Folder"));
+    fs::create_symlink(path, folder.File(".settings.reg." + dead + ".Linked"));
     ASSERT_EQ(SaveError(UnusualSettings(), path), "");
-    EXPECT_EQ(folder.Entries(),
-              (std::vector<std::string>{".other.reg.Ab12Cd", ".settings.reg.Ab-2Cd", ".settings.reg.Ab12C",
-                                        ".settings.reg.Folder", "settings.reg", "settings.reg.Ab12Cd",
-                                        "settings.reg.lock"}));
+    std::vector<std::string> kept{".other.reg." + dead + ".Ab12Cd",
+                                  ".settings.reg.0" + dead + ".Ab12Cd",
+                                  ".settings.reg." + dead + ".Ab-2Cd",
+                                  ".settings.reg." + dead + ".Ab12C",
+                                  ".settings.reg." + dead + ".Folder",
+                                  ".settings.reg." + dead + ".Linked",
+                                  ".settings.reg." + live + ".Ab12Cd",
+                                  ".settings.reg.2024ok",
+                                  ".settings.reg.Ab12Cd",
+                                  ".settings.reg.backup",
+                                  "settings.reg",
+                                  "settings.reg." + dead + ".Ab12Cd",
+                                  "settings.reg.lock"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(folder.Entries(), kept);
 }
 
 TEST(SettingsFileWrites, ARefusedFileIsToldOnceWithItsNameAndReason) {
