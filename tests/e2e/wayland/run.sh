@@ -184,5 +184,9 @@ if [ -n "${GLIMRA_WAYLAND_SHOTS:-}" ]; then
     cp "$work/shots/one-output-HEADLESS-1-b.png" "$work/shots/two-outputs.png" "$GLIMRA_WAYLAND_SHOTS/"
 fi
 
+# A compositor that falls behind, in a session of its own: the densest settings for 30 s, with one
+# 5 s stop of the compositor.
+check "the saver rides out a stalled compositor" bash "$here/stall.sh" "$1" 30 1 1
+
 echo "wayland: $failures failed"
 exit $((failures != 0))
