@@ -240,18 +240,19 @@ TEST_F(Renderer, ASettingsPathThatIsNoRegularFileIsRefusedAtOnce) {
     EXPECT_FALSE(fs::exists(home / "f"));
 }
 
-TEST_F(Renderer, ARefusedSettingsFileIsNamedOnceWithItsReasonAndTheDefaultsAreUsed) {
+TEST_F(Renderer, ARefusedSettingsFileIsNamedOnceWithItsReason) {
     fs::create_directories(home / "config" / "glimracode");
     const fs::path perUser = home / "config" / "glimracode" / "settings.reg";
     std::ofstream(perUser, std::ios::binary) << "Delay=5\n";
     const fs::path big = home / "big.reg";
     std::ofstream(big, std::ios::binary) << "REGEDIT4\r\n" << std::string(2 << 20, ';');
-    for (const auto& [options, file, reason] :
-         {std::tuple{std::string(), perUser, std::string("is not a registry export")},
-          std::tuple{"--settings '" + big.string() + "'", big,
-                     std::string("is larger than 1048576 bytes")}}) {
+    // Only the per-user file gives way to the defaults: a file named on the command line was meant.
+    for (const auto& [options, file, reason, exitCode] :
+         {std::tuple{std::string(), perUser, std::string("is not a registry export"), 0},
+          std::tuple{"--settings '" + big.string() + "'", big, std::string("is larger than 1048576 bytes"),
+                     1}}) {
         const RenderRun run = Render(options + " --size 64x64 --ticks 2 --out " + Out("f"), home);
-        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.exitCode, exitCode) << options << run.err;
         const std::string named = "'" + file.string() + "' " + reason;
         EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
         EXPECT_EQ(run.err.find(named), run.err.rfind(named)) << "once: " << run.err;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <tuple>
 
+#include "platform/posix/FileSettingsStore.h"
 #include "shell/GlimraCode.h"
 
 namespace {
@@ -404,12 +405,26 @@ void GtkOptionsDialog::RedrawSamples() {
 }
 
 void GtkOptionsDialog::Ok() {
+    // Another program's Save can hold the settings for a while: the dialog keeps drawing and can be
+    // closed (a signal closes it as Cancel does) while it waits, but takes no second Ok meanwhile.
+    auto* file = dynamic_cast<FileSettingsStore*>(InstalledSettingsStore());
+    if (file != nullptr)
+        file->SetLockWait(SaveLockPatience, [this] {
+            while (!m_closed && g_main_context_iteration(nullptr, FALSE)) {
+            }
+            return !m_closed;
+        });
+    gtk_widget_set_sensitive(m_window, FALSE);
     try {
         m_options.StoreControls();
     } catch (const GlimraSettingsError& error) {
-        ShowError(error.what());
+        if (m_closed)
+            return;
+        gtk_widget_set_sensitive(m_window, TRUE);
+        ShowError(file != nullptr && !file->WriteProblem().empty() ? file->WriteProblem() : error.what());
         return;
     }
+    gtk_widget_set_sensitive(m_window, TRUE);
     Cancel();
 }
 

@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -14,9 +15,12 @@
 // else, and shows the window.
 //
 // OK saves and closes; Cancel, Escape and the window's close button close without saving. A save
-// that fails leaves the dialog open behind a modal error box that names the refused value.
+// that fails leaves the dialog open behind a modal error box that says why, when the settings file
+// knows, else names the refused value. A Save waits SaveLockPatience at most for another program's.
 class GtkOptionsDialog final : public GlimraOptionsView {
 public:
+    static constexpr std::chrono::milliseconds SaveLockPatience{3000};
+
     GtkOptionsDialog();
     ~GtkOptionsDialog() override;
     GtkOptionsDialog(const GtkOptionsDialog&) = delete;

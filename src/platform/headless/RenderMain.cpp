@@ -21,6 +21,7 @@
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
 #include "settings/GlimraSettingOptions.h"
+#include "settings/GlimraSettings.h"
 #include "shell/GlimraModules.h"
 
 namespace {
@@ -129,6 +130,16 @@ int Render(const Options& options) {
     const std::string settingsPath = options.SettingsFile.value_or(FileSettingsStore::DefaultPath());
     // The renderer only ever reads settings; a missing per-user file simply means the defaults.
     FileSettingsStore store(settingsPath, FileSettingsStore::Access::ReadOnly);
+    // A file named on the command line was meant to be drawn: the defaults would be a picture of
+    // something else. The store has already said why it refused the file.
+    if (GlimraStoreKey key = 0; options.SettingsFile) {
+        if (store.OpenKey(SettingsKeyPath, key)) {
+            store.CloseKey(key);
+        } else if (!store.Refusal().empty()) {
+            InstallRasteriser(nullptr);
+            return 1;
+        }
+    }
     InstallSettingsStore(&store);
     StartupModules(ExecutableDirectory());
     if (options.Seed)

@@ -57,8 +57,10 @@ void GlimraLockFile::Release() {
 }
 
 std::string GlimraLockFile::DefaultPath() {
+    // A runtime folder that is missing or shared would make every Acquire fail, and with it the
+    // one-copy rule; the folder below serves as well.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/')
+    if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime))
         return std::string(runtime) + "/glimracode.lock";
     // A folder of the user's own in the shared /tmp (per machine, unlike the home folder, which
     // may be shared by several). If another user made it first, Acquire refuses it.

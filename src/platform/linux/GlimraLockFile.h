@@ -24,7 +24,8 @@ public:
     void Release();
     bool IsHeld() const { return m_fd >= 0; }
 
-    // $XDG_RUNTIME_DIR/glimracode.lock when that is an absolute path, else
+    // $XDG_RUNTIME_DIR/glimracode.lock when that is an absolute path to a folder of the user's own
+    // that no one else may write, else
     // /tmp/glimracode-UID/glimracode.lock, making that folder (mode 0700) when it is missing.
     static std::string DefaultPath();
 

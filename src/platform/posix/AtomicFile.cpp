@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -44,11 +46,33 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// The name of a replacement in the making: a dot file beside the target, so that a listing of the
-// folder hides it.
+// A replacement in the making is a dot file beside the target, so that a listing of the folder hides
+// it; its name goes on with the writer's process id, so that whoever finds it can tell whether its
+// writer is still at work, and ends in mkstemp's six characters.
 std::string TemporaryPrefix(const std::string& target) {
     const size_t slash = target.rfind('/');
     return "." + (slash == std::string::npos ? target : target.substr(slash + 1)) + ".";
+}
+
+// The writer's process id of a name that TemporaryPrefix(target) begins, or 0 when the rest is not
+// exactly "<pid>.XXXXXX".
+pid_t TemporaryWriter(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix))
+        return 0;
+    name.remove_prefix(prefix.size());
+    const size_t dot = name.find('.');
+    if (dot == 0 || dot > 9 || name.size() != dot + 7 || name[0] == '0')
+        return 0;
+    const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    const auto isAlnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+    if (!std::all_of(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(dot), isDigit) ||
+        !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(dot) + 1, name.end(), isAlnum))
+        return 0;
+    return static_cast<pid_t>(std::stol(std::string(name.substr(0, dot))));
+}
+
+bool IsGone(pid_t process) {
+    return kill(process, 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -122,7 +146,8 @@ bool AtomicFile::MakeFolders(const std::string& folder) {
 
 bool AtomicFile::Replace(const std::string& target, std::string_view bytes, mode_t mode,
                          Durability durability, std::string& problem) {
-    std::string temporary = FolderOf(target) + "/" + TemporaryPrefix(target) + "XXXXXX";
+    std::string temporary =
+        FolderOf(target) + "/" + TemporaryPrefix(target) + std::to_string(getpid()) + ".XXXXXX";
     FileDescriptor fd(mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0) {
         problem = std::strerror(errno);
@@ -149,11 +174,8 @@ void AtomicFile::RemoveLeftovers(const std::string& path) {
     if (folder == nullptr)
         return;
     while (const dirent* entry = readdir(folder)) {
-        const std::string_view name = entry->d_name;
-        // mkstemp's six letters and digits, and nothing else: a file of another name is not ours.
-        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix) ||
-            !std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                         [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }))
+        const pid_t writer = TemporaryWriter(entry->d_name, prefix);
+        if (writer <= 0 || !IsGone(writer))
             continue;
         struct stat status {};
         if (fstatat(dirfd(folder), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -163,14 +185,35 @@ void AtomicFile::RemoveLeftovers(const std::string& path) {
     closedir(folder);
 }
 
-AtomicFileLock::AtomicFileLock(const std::string& path)
-    : m_fd(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0600)) {
-    if (m_fd < 0)
+AtomicFileLock::AtomicFileLock(const std::string& path, std::optional<std::chrono::milliseconds> patience,
+                               const Waiting& waiting)
+    : m_fd(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
+                0600)) {
+    struct stat status {};
+    if (m_fd < 0 || fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid())
         return;
-    int result = 0;
-    while ((result = flock(m_fd, LOCK_EX)) != 0 && errno == EINTR) {
+    if (!patience) {
+        int result = 0;
+        while ((result = flock(m_fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        m_outcome = result == 0 ? Outcome::Locked : Outcome::Refused;
+        return;
     }
-    m_locked = result == 0;
+    // flock cannot be given a time limit, so it is asked again and again without blocking.
+    const auto deadline = std::chrono::steady_clock::now() + *patience;
+    for (;;) {
+        if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            m_outcome = Outcome::Locked;
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return;
+        if (std::chrono::steady_clock::now() >= deadline || (waiting && !waiting())) {
+            m_outcome = Outcome::Busy;
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 AtomicFileLock::~AtomicFileLock() {

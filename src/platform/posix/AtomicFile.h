@@ -2,6 +2,9 @@
 
 #include <sys/types.h>
 
+#include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +28,9 @@ public:
     // why (from the system's error text).
     [[nodiscard]] static bool Replace(const std::string& path, std::string_view bytes, mode_t mode,
                                       Durability durability, std::string& problem);
-    // Removes the temporary files that writers killed during Replace left beside path. Only a
-    // holder of the file's AtomicFileLock may call it, and only when every writer of the file takes
-    // that lock: then no live writer can be holding one of them.
+    // Removes the temporary files that writers killed during Replace left beside path: the user's
+    // own regular files named as Replace names them, whose writer (its process id is in the name)
+    // is gone. A file that merely looks like one, or whose writer still runs, stays.
     static void RemoveLeftovers(const std::string& path);
 
     // The file a symbolic link at path points to, so that writing there keeps the link; path itself
@@ -39,17 +42,27 @@ public:
 };
 
 // An exclusive advisory lock on a file of its own (the file's name with ".lock"): the file itself is
-// replaced by every write, and a lock on a replaced file protects nothing. It waits for the lock and
-// holds it until it is destroyed.
+// replaced by every write, and a lock on a replaced file protects nothing. The lock file must be a
+// regular file of the user's own, never reached through a link: another user's file, or a link to
+// somewhere else, is refused. The lock is held until the object is destroyed.
 class AtomicFileLock {
 public:
-    explicit AtomicFileLock(const std::string& path);
+    enum class Outcome { Locked, Busy, Refused };
+    // Called between tries while another process holds the lock, so that a caller with a window
+    // can keep it alive; answering false gives up at once.
+    using Waiting = std::function<bool()>;
+
+    // Without patience it waits as long as the holder keeps the lock; with it, it tries for that
+    // long at most and is Busy after.
+    explicit AtomicFileLock(const std::string& path, std::optional<std::chrono::milliseconds> patience = {},
+                            const Waiting& waiting = {});
     ~AtomicFileLock();
     AtomicFileLock(const AtomicFileLock&) = delete;
     AtomicFileLock& operator=(const AtomicFileLock&) = delete;
-    [[nodiscard]] bool Locked() const { return m_locked; }
+    [[nodiscard]] Outcome Result() const { return m_outcome; }
+    [[nodiscard]] bool Locked() const { return m_outcome == Outcome::Locked; }
 
 private:
     int m_fd = -1;
-    bool m_locked = false;
+    Outcome m_outcome = Outcome::Refused;
 };

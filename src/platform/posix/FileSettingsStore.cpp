@@ -94,6 +94,11 @@ std::string FileSettingsStore::DefaultPath() {
     return base + "/glimracode/settings.reg";
 }
 
+void FileSettingsStore::SetLockWait(std::chrono::milliseconds patience, AtomicFileLock::Waiting waiting) {
+    m_lockPatience = patience;
+    m_lockWaiting = std::move(waiting);
+}
+
 void FileSettingsStore::Refuse(std::string problem) {
     m_refusal = std::move(problem);
     if (m_refusalReported)
@@ -106,21 +111,34 @@ void FileSettingsStore::Refuse(std::string problem) {
 std::shared_ptr<const RegistryExportDocument>
 FileSettingsStore::Commit(const std::function<void(RegistryExportDocument&)>& change,
                           const std::function<bool(const RegistryExportDocument&)>& check) {
+    m_writeProblem.clear();
     if (m_access == Access::ReadOnly || m_path.empty())
         return nullptr;
     const std::string target = AtomicFile::LinkTarget(m_path);
     if (!AtomicFile::MakeFolders(AtomicFile::FolderOf(target)))
         return nullptr;
-    const AtomicFileLock lock(target);
-    if (!lock.Locked())
+    const AtomicFileLock lock(target, m_lockPatience, m_lockWaiting);
+    switch (lock.Result()) {
+    case AtomicFileLock::Outcome::Locked:
+        break;
+    case AtomicFileLock::Outcome::Busy:
+        m_writeProblem = "The settings are in use by another program; nothing was saved. Try again "
+                         "when it has finished.";
         return nullptr;
-    // Every writer takes the lock before it makes a temporary file, so what is there now was left
-    // by a writer that was killed.
+    case AtomicFileLock::Outcome::Refused:
+        m_writeProblem =
+            "The lock file '" + target + ".lock' is not a regular file of your own; nothing was saved.";
+        return nullptr;
+    }
     AtomicFile::RemoveLeftovers(target);
     // Read again under the lock: another process may have written since this one last looked.
     LoadedFile file = LoadFile(target);
     if (!file.Parsed || !file.Writable)
         return nullptr;
+    if (file.Exists && (file.Mode & S_IWUSR) == 0) {
+        m_writeProblem = "The settings file '" + m_path + "' is read-only; nothing was saved.";
+        return nullptr;
+    }
     change(*file.Parsed);
     const std::string bytes = file.Parsed->Serialise();
     // A file this store would refuse to read is never written: it would read as the defaults from

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "platform/posix/AtomicFile.h"
 #include "platform/posix/RegistryExportDocument.h"
 #include "settings/GlimraSettingsStore.h"
 
@@ -22,7 +25,8 @@
 // under an exclusive lock on a neighbouring ".lock" file so that the saver and the settings dialog
 // may run as two processes. A batch of writes (a Save) is one replacement: all of it lands or none.
 // A killed writer leaves the old file or the new one, never a mix, and its stray temporary file is
-// removed by the next write.
+// removed by the next write. A file its owner may not write is the owner's wish to keep it, as a
+// read-only registry key is: it is never replaced.
 //
 // A file that exists but cannot be read (not a regular file, larger than MaxFileBytes, unreadable,
 // or no registry export) is refused: it opens no key, and the first refusal is told on stderr.
@@ -46,6 +50,14 @@ public:
     // Why the file was refused at the last OpenKey, in words that follow "it" ("is not a regular
     // file"); empty when it was read or is missing.
     [[nodiscard]] const std::string& Refusal() const { return m_refusal; }
+    // Why the last write failed, as a sentence for the user, when the reason is one the user can
+    // act on: the settings in use by another program for longer than the lock wait allows, a lock
+    // file that is not the user's own, or a read-only file. Empty otherwise.
+    [[nodiscard]] const std::string& WriteProblem() const { return m_writeProblem; }
+
+    // How long a write waits for another writer to finish, calling waiting between tries (see
+    // AtomicFileLock). Without a call, a write waits as long as the other writer takes.
+    void SetLockWait(std::chrono::milliseconds patience, AtomicFileLock::Waiting waiting);
 
     // A settings file holds a few kilobytes, an export of several Windows keys a few hundred. A
     // bigger file is not one of ours, and parsing it would cost memory out of all proportion; one
@@ -83,6 +95,9 @@ private:
     Access m_access;
     std::string m_refusal;
     bool m_refusalReported = false;
+    std::string m_writeProblem;
+    std::optional<std::chrono::milliseconds> m_lockPatience;
+    AtomicFileLock::Waiting m_lockWaiting;
     std::map<GlimraStoreKey, OpenedKey> m_keys;
     GlimraStoreKey m_nextKey = 1;
 };

@@ -63,6 +63,7 @@ bool WaylandSaver::Run() {
 
 void WaylandSaver::BindShmGlobals(GdkDisplay* display) {
     wl_display* connection = gdk_wayland_display_get_wl_display(display);
+    m_shm.Display = connection;
     m_shm.Compositor = gdk_wayland_display_get_wl_compositor(display);
     static const wl_registry_listener Listener = {
         +[](void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {

@@ -1,8 +1,11 @@
 #include "platform/wayland/WaylandShmPresenter.h"
 
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
+
+#include <algorithm>
 
 #include "raster/Blit.h"
 
@@ -107,9 +110,43 @@ void WaylandShmPresenter::NoteStale(std::vector<PixRect>& stale, const std::vect
     stale.insert(stale.end(), damage.begin(), damage.end());
 }
 
+bool WaylandShmPresenter::CanSend() const {
+    // A failed flush is EAGAIN while the compositor has not read what came before; a closed
+    // connection is GDK's to report, on its own next flush.
+    if (wl_display_flush(m_globals.Display) < 0)
+        return false;
+    pollfd socket{wl_display_get_fd(m_globals.Display), POLLOUT, 0};
+    return poll(&socket, 1, 0) == 1 && (socket.revents & POLLOUT) != 0;
+}
+
+std::vector<PixRect> WaylandShmPresenter::DamageToSend(const std::vector<PixRect>& damage,
+                                                       const PixRect& whole) {
+    if (damage.size() <= MaxDamageRequests)
+        return damage;
+    const int32_t bandHeight = std::max<int32_t>(1, (whole.Height + Bands - 1) / Bands);
+    std::vector<PixRect> bands(static_cast<size_t>(Bands));
+    for (const PixRect& rect : damage) {
+        if (rect.Width <= 0 || rect.Height <= 0)
+            continue;
+        PixRect& band = bands[static_cast<size_t>(std::clamp(rect.Y / bandHeight, 0, Bands - 1))];
+        if (band.Width <= 0) {
+            band = rect;
+            continue;
+        }
+        const int32_t right = std::max(band.X + band.Width, rect.X + rect.Width);
+        const int32_t bottom = std::max(band.Y + band.Height, rect.Y + rect.Height);
+        band.X = std::min(band.X, rect.X);
+        band.Y = std::min(band.Y, rect.Y);
+        band.Width = right - band.X;
+        band.Height = bottom - band.Y;
+    }
+    std::erase_if(bands, [](const PixRect& band) { return band.Width <= 0; });
+    return bands;
+}
+
 void WaylandShmPresenter::Present() {
     const std::vector<PixRect>& damage = m_surface.Damage();
-    if (m_wlSurface == nullptr || damage.empty() || m_frame != nullptr)
+    if (m_wlSurface == nullptr || damage.empty() || m_frame != nullptr || !CanSend())
         return;
     Buffer* target = nullptr;
     for (Buffer& buffer : m_buffers)
@@ -130,7 +167,7 @@ void WaylandShmPresenter::Present() {
     // Damage in buffer pixels came with version 4 of the surface; before it, damage is in surface
     // coordinates, which a scaled buffer divides.
     const bool bufferDamage = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_wlSurface)) >= 4;
-    for (const PixRect& rect : damage) {
+    for (const PixRect& rect : DamageToSend(damage, whole)) {
         if (bufferDamage) {
             wl_surface_damage_buffer(m_wlSurface, rect.X, rect.Y, rect.Width, rect.Height);
             continue;

@@ -10,6 +10,7 @@
 struct wl_buffer;
 struct wl_callback;
 struct wl_compositor;
+struct wl_display;
 struct wl_shm;
 struct wl_subcompositor;
 struct wl_subsurface;
@@ -17,10 +18,13 @@ struct wl_surface;
 
 // What every output's presenter needs of the compositor, bound once per saver.
 struct WaylandShmGlobals {
+    wl_display* Display = nullptr;
     wl_compositor* Compositor = nullptr;
     wl_subcompositor* Subcompositor = nullptr;
     wl_shm* Shm = nullptr;
-    bool Complete() const { return Compositor != nullptr && Subcompositor != nullptr && Shm != nullptr; }
+    bool Complete() const {
+        return Display != nullptr && Compositor != nullptr && Subcompositor != nullptr && Shm != nullptr;
+    }
 };
 
 // Presents the engine's pixmap on a sub-surface of an output's window, from two shared-memory
@@ -32,6 +36,12 @@ struct WaylandShmGlobals {
 // into a buffer the compositor has released, and tells the compositor only those rectangles.
 // Frames follow the compositor's frame callbacks: while one is awaited, or no buffer is free,
 // the damage waits for the next Present.
+//
+// A compositor that falls behind (stopped, busy, resuming) is back-pressure, not an error: the
+// client library treats a full outgoing buffer whose socket cannot take more as a lost connection,
+// and GDK then ends the process. So a frame is sent only when everything queued before it has
+// left and the socket has room, and it is kept small: past MaxDamageRequests rectangles, its
+// damage is told as horizontal bands instead.
 //
 // The sub-surface takes no input, so pointer events still reach the window beneath it.
 class WaylandShmPresenter {
@@ -52,6 +62,14 @@ public:
     Pixmap& Surface() { return m_surface; }
     void Present();
 
+    // The most damage requests one frame sends: a few kilobytes, far less than a socket holds.
+    static constexpr size_t MaxDamageRequests = 128;
+    // Damage as the compositor is told it: the rectangles themselves, or, past MaxDamageRequests of
+    // them, the bounds of those that start in each of Bands horizontal bands of the whole area.
+    static constexpr int32_t Bands = 64;
+    [[nodiscard]] static std::vector<PixRect> DamageToSend(const std::vector<PixRect>& damage,
+                                                           const PixRect& whole);
+
 private:
     struct Buffer {
         wl_buffer* Handle = nullptr;
@@ -65,6 +83,8 @@ private:
     bool Allocate(const WaylandShmGlobals& globals, int32_t width, int32_t height);
     static void NoteStale(std::vector<PixRect>& stale, const std::vector<PixRect>& damage,
                           const PixRect& whole);
+    // True when the connection has sent all it queued and its socket can take a frame now.
+    bool CanSend() const;
 
     static void OnFrameDone(void* data, wl_callback* callback, uint32_t time);
 

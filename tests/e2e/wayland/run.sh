@@ -71,6 +71,7 @@ fullscreen_window() { # output
 }
 
 check "sway starts headless as $user" start_sway 640x480 || exit 1
+sway=$spawned sway_pid=$spawned_own
 # A headless seat has no devices; a real one has a keyboard and a pointer before the saver starts,
 # and a surface only gets the keyboard's focus for a keyboard that exists when it maps. wtype keeps
 # one while it sleeps.
@@ -168,6 +169,23 @@ check "an output that goes does not end the saver" alive "$saver_pid"
 check_outputs after-unplug HEADLESS-1 HEADLESS-2
 as_user wtype q
 check "a key ends it on both outputs with 0" ends_with "$saver" "$saver_pid" 30 0
+
+# The densest settings, the most requests a frame, for 30 s on two 1280x720 outputs and a 5 s stall.
+as_user swaymsg output HEADLESS-1 resolution 1280x720 position 0 0 >/dev/null
+as_user swaymsg output HEADLESS-2 resolution 1280x720 position 1280 0 >/dev/null
+spawn dense "$work/bin/glimracode" /s --font-size 1 --saturation 100
+saver=$spawned saver_pid=$spawned_own
+sleep 10
+# runuser stops itself when its child stops, and must be let go too.
+kill -STOP "$sway_pid" && sleep 5 && kill -CONT "$sway_pid" "$sway"
+sleep 14
+check "the densest settings through a 5 s stop of the compositor: it still runs" alive "$saver_pid"
+for output in HEADLESS-1 HEADLESS-2; do
+    shot "$work/shots/a.png" "$output" && sleep 1 && shot "$work/shots/b.png" "$output"
+    check "the densest settings: $output still animated" differ "$work/shots/a.png" "$work/shots/b.png"
+done
+kill "$saver_pid"
+check "the densest settings: it ends with 0" ends_with "$saver" "$saver_pid" 30 0
 
 # Without a compositor to reach, /s says so and ends with 0; --x11 leaves Wayland alone even when
 # WAYLAND_DISPLAY is set.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -346,6 +348,36 @@ TEST_F(GtkOptionsDialogTest, AFailingSaveShowsItsMessageAndTheDialogStaysOpen) {
     Pump();
     EXPECT_EQ(FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); }), nullptr);
     EXPECT_FALSE(fs::exists(m_path));
+}
+
+// Another program's Save holds the lock: Ok gives up in a few seconds, and closing ends the wait.
+TEST_F(GtkOptionsDialogTest, OkWaitsAFewSecondsForAHeldLockAndAStopSignalEndsTheWait) {
+    const int holder = open((m_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(flock(holder, LOCK_EX), 0);
+    Open();
+    auto start = std::chrono::steady_clock::now();
+    Press(m_dialog->OkButton());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, GtkOptionsDialog::SaveLockPatience * 2);
+    GtkWindow* box = FindToplevel([](gpointer window) { return GTK_IS_MESSAGE_DIALOG(window); });
+    ASSERT_NE(box, nullptr);
+    gchar* text = nullptr;
+    g_object_get(box, "text", &text, nullptr);
+    EXPECT_NE(std::string(text).find("in use by another program"), std::string::npos) << text;
+    g_free(text);
+    gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+
+    g_timeout_add(
+        300,
+        +[](gpointer dialog) -> gboolean {
+            gtk_button_clicked(static_cast<GtkOptionsDialog*>(dialog)->CancelButton());
+            return G_SOURCE_REMOVE;
+        },
+        m_dialog.get());
+    start = std::chrono::steady_clock::now();
+    Press(m_dialog->OkButton());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+    EXPECT_TRUE(m_dialog->Closed());
+    close(holder);
 }
 
 } // namespace

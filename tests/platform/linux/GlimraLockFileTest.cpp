@@ -97,9 +97,13 @@ TEST_F(GlimraLockFileTest, AFolderOthersMayWriteOrAFileOfAnotherUserIsRefused) {
 TEST(GlimraLockFileDefaultPath, PrefersTheRuntimeFolderElseAFolderOfTheUsersOwn) {
     const char* saved = std::getenv("XDG_RUNTIME_DIR");
     const std::string previous = saved != nullptr ? saved : "";
-    setenv("XDG_RUNTIME_DIR", "/run/user/4242", 1);
-    EXPECT_EQ(GlimraLockFile::DefaultPath(), "/run/user/4242/glimracode.lock");
+    char runtime[] = "/tmp/glimra-runtime-XXXXXX";
+    ASSERT_NE(mkdtemp(runtime), nullptr);
+    setenv("XDG_RUNTIME_DIR", runtime, 1);
+    EXPECT_EQ(GlimraLockFile::DefaultPath(), std::string(runtime) + "/glimracode.lock");
+    rmdir(runtime);
     const std::string own = "/tmp/glimracode-" + std::to_string(geteuid());
+    EXPECT_EQ(GlimraLockFile::DefaultPath(), own + "/glimracode.lock") << "the runtime folder is gone";
     setenv("XDG_RUNTIME_DIR", "relative/path", 1);
     EXPECT_EQ(GlimraLockFile::DefaultPath(), own + "/glimracode.lock");
     unsetenv("XDG_RUNTIME_DIR");

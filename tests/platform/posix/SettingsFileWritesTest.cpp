@@ -96,6 +96,29 @@ TEST(SettingsFileWrites, ASaveThatFailsStoresNothingAndNamesTheFirstValueNotStor
     EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"settings.reg", "settings.reg.lock"}));
 }
 
+// Failures the user can mend are told in words, and store nothing.
+TEST(SettingsFileWrites, ASaveRefusedForAReasonTheUserCanMendSaysWhyAndWritesNothing) {
+    const std::string problems[] = {"is read-only; nothing was saved.",
+                                    ".lock' is not a regular file of your own"};
+    for (int row = 0; row < 2; ++row) {
+        TemporaryFolder folder;
+        const std::string path = folder.File("settings.reg"), lock = path + ".lock";
+        ASSERT_EQ(SaveError(UnusualSettings(), path), "");
+        if (row == 0)
+            chmod(path.c_str(), 0444);
+        if (row == 1 && fs::remove(lock))
+            fs::create_symlink(path + ".made", lock);
+        const std::string before = ReadBytes(path);
+        const std::vector<std::string> entries = folder.Entries();
+        FileSettingsStore store(path);
+        vGlimraSettings settings = OtherSettings();
+        EXPECT_THROW(settings.Save(store), GlimraSettingsError) << row;
+        EXPECT_NE(store.WriteProblem().find(problems[row]), std::string::npos) << store.WriteProblem();
+        EXPECT_EQ(ReadBytes(path), before) << row;
+        EXPECT_EQ(folder.Entries(), entries) << row;
+    }
+}
+
 // The dialog on two displays: whatever the order, every reader sees one whole record.
 TEST(SettingsFileWrites, SavesAtOnceSerialiseAndEveryReaderSeesOneWholeRecord) {
     TemporaryFolder folder;
@@ -157,18 +180,21 @@ TEST(SettingsFileWrites, ASaveThatWouldCrossTheReadingBoundFailsAndWritesNothing
     EXPECT_EQ(LoadFrom(path), OtherSettings()) << "the file still reads, as the last Save left it";
 }
 
+// Writers' process ids: one above the kernel's highest, which no process has, and init's.
 TEST(SettingsFileWrites, ASaveRemovesWhatKilledWritersLeftAndNothingElse) {
     TemporaryFolder folder;
     const std::string path = folder.File("settings.reg");
-    for (const char* name : {".settings.reg.Ab12Cd", ".settings.reg.zzzzzz", ".settings.reg.Ab12C",
-                             ".settings.reg.Ab-2Cd", ".other.reg.Ab12Cd", "settings.reg.Ab12Cd"})
+    const std::string dead = ".settings.reg.4194305.", live = ".settings.reg.1.Ab12Cd";
+    for (const std::string& name : std::initializer_list<std::string>{
+             dead + "Ab12Cd", dead + "zzzzzz", dead + "Ab12C", dead + "Ab-2Cd", live, ".settings.reg.backup",
+             ".settings.reg.2024ok", ".other.reg.Ab12Cd", "settings.reg.Ab12Cd"})
         WriteBytes(folder.File(name), "REGEDIT4\r\n");
-    fs::create_directory(folder.File(".settings.reg.Folder"));
+    fs::create_directory(folder.File(dead + "Folder"));
     ASSERT_EQ(SaveError(UnusualSettings(), path), "");
     EXPECT_EQ(folder.Entries(),
-              (std::vector<std::string>{".other.reg.Ab12Cd", ".settings.reg.Ab-2Cd", ".settings.reg.Ab12C",
-                                        ".settings.reg.Folder", "settings.reg", "settings.reg.Ab12Cd",
-                                        "settings.reg.lock"}));
+              (std::vector<std::string>{".other.reg.Ab12Cd", live, ".settings.reg.2024ok", dead + "Ab-2Cd",
+                                        dead + "Ab12C", dead + "Folder", ".settings.reg.backup",
+                                        "settings.reg", "settings.reg.Ab12Cd", "settings.reg.lock"}));
 }
 
 TEST(SettingsFileWrites, ARefusedFileIsToldOnceWithItsNameAndReason) {
