@@ -20,7 +20,7 @@ if [ "${1:-all}" = all ]; then
     xvfb xauth xdotool x11-utils imagemagick
     sway grim wtype
     python3 python3-fonttools
-    nsis lintian p7zip-full zip unzip dpkg-dev file man-db
+    nsis lintian p7zip-full zip unzip dpkg-dev file man-db desktop-file-utils
   )
 fi
 
