@@ -154,6 +154,24 @@ TEST_F(GtkOptionsDialogTest, OpensAsTheDialogWithItsPagesInOrder) {
     EXPECT_EQ(step, 1.0);
 }
 
+TEST_F(GtkOptionsDialogTest, TheAboutPageTellsALinuxUserHowToMakeItTheSaverAndWhereTheSettingsAre) {
+    Open();
+    GtkWidget* page = gtk_notebook_get_nth_page(m_dialog->Pages(), 4);
+    GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(GTK_BIN(page))));
+    GtkTextIter start, end;
+    gtk_text_buffer_get_bounds(buffer, &start, &end);
+    gchar* text = gtk_text_buffer_get_text(buffer, &start, &end, FALSE);
+    const std::string about = text;
+    g_free(text);
+    for (const std::string& told :
+         {std::string("xscreensaver-settings"), std::string("glimracode --root"),
+          std::string("swayidle timeout 300 'glimracode /s'"), std::string("hypridle"),
+          std::string("KDE Plasma"), std::string("GNOME"), FileSettingsStore::DefaultPath()})
+        EXPECT_NE(about.find(told), std::string::npos) << told;
+    EXPECT_EQ(about.find("GlimraCode.scr"), std::string::npos) << "the Windows steps are shown";
+    EXPECT_NE(about.find("THE SETTINGS\n"), std::string::npos) << "the shared sections are lost";
+}
+
 TEST_F(GtkOptionsDialogTest, StoredValuesOutOfRangeAreShownAndSavedLimited) {
     SaveSettings({{"Delay", 6000}, {"Creature", static_cast<uint32_t>(-5)}, {"Volatility", 70000}});
     Open();
