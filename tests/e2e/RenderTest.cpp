@@ -116,7 +116,7 @@ protected:
 TEST_F(Renderer, BadArgumentsPrintTheUsageAndExitWithTwo) {
     for (const std::string arguments :
          {"--size 0x10", "--size 100", "--size 100x-5", "--ticks -1", "--ticks ten", "--seed -3",
-          "--every -1", "--bogus 1", "--ticks", "--size 17000x10"}) {
+          "--every -1", "--bogus 1", "--ticks", "--size 17000x10", "--dpi 0", "--dpi 481", "--dpi 1.5"}) {
         const RenderRun run = Render(arguments + " --out " + Out("frames"), home);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.err.find("usage: glimracode-render"), std::string::npos) << arguments;
@@ -125,6 +125,25 @@ TEST_F(Renderer, BadArgumentsPrintTheUsageAndExitWithTwo) {
     const RenderRun help = Render("--help", home);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--every K"), std::string::npos);
+}
+
+TEST_F(Renderer, DpiDrawsTheCellsOfAScreenOfThatDensity) {
+    // 12 points are 16 pixels at 96 pixels per inch: every density here gives whole pixels.
+    const auto cell = [this](const std::string& dpi) {
+        const RenderRun run = Render("--size 1920x1080 --ticks 0 --every 0 --font-size 12" + dpi, home);
+        std::smatch grid;
+        EXPECT_TRUE(std::regex_search(run.out, grid, std::regex("cells of (\\d+)x(\\d+)"))) << run.err;
+        return grid.empty() ? std::pair{0, 0} : std::pair{std::stoi(grid[1]), std::stoi(grid[2])};
+    };
+    const auto [width, height] = cell("");
+    ASSERT_GT(height, 16);
+    EXPECT_EQ(cell(" --dpi 96"), std::pair(width, height));
+    for (const int dpi : {48, 144, 192}) {
+        const auto [scaledWidth, scaledHeight] = cell(" --dpi " + std::to_string(dpi));
+        // The ascent and the descent are rounded to whole pixels each.
+        EXPECT_NEAR(scaledHeight, height * dpi / 96.0, 2.0) << dpi;
+        EXPECT_NEAR(scaledWidth, width * dpi / 96.0, 2.0) << dpi;
+    }
 }
 
 TEST_F(Renderer, FilesAndFoldersThatCannotBeUsedAreNamedAndExitWithOne) {
