@@ -71,13 +71,9 @@ check "every link in the package is relative and resolves inside it" links_stay_
 # --- the menu entry
 check "desktop-file-validate accepts the menu entry" desktop-file-validate "$entry"
 entry_value() { sed -n "s/^$1=//p" "$entry" | head -1; }
-icon_is_square() { # size
-    local png="$root/usr/share/icons/hicolor/$1x$1/apps/$(entry_value Icon).png"
-    is "$(identify -format '%m %wx%h' "$png" 2>&1)" "PNG $1x$1"
-}
-for size in 16 32 48; do
-    check "the entry's icon is in the hicolor theme at ${size}x$size" icon_is_square "$size"
-done
+icons=$(cd "$root/usr/share/icons/hicolor" && identify -format '%d:%wx%h ' ./*/apps/"$(entry_value Icon)".png)
+check "the entry's icon is in the hicolor theme at 16, 32 and 48 pixels" is "$icons" \
+    "./16x16/apps:16x16 ./32x32/apps:32x32 ./48x48/apps:48x48 "
 
 # --- the manual pages document what the programs accept
 help=$("$hack" --help)
@@ -110,12 +106,8 @@ man_is_clean() {
 }
 check "groff finds nothing wrong in either page" man_is_clean glimracode glimracode-render
 release_date=$(dpkg-parsechangelog -l "$top/packaging/linux/changelog" -S Date | xargs -0 date -u +%F -d)
-page_is_dated_by_the_release() { # page
-    is "$(zcat "$root/usr/share/man/man6/$1.6.gz" | sed -n '1s/^\.TH [^ ]* 6 "\([^"]*\)".*/\1/p')" "$release_date"
-}
-for page in glimracode glimracode-render; do
-    check "$page(6) carries the release's date, $release_date" page_is_dated_by_the_release "$page"
-done
+check "both manual pages carry the release's date, $release_date" is \
+    "$(zcat "$root"/usr/share/man/man6/*.6.gz | sed -n 's/^\.TH [^ ]* 6 "\([^"]*\)".*/\1/p' | uniq)" "$release_date"
 
 # --- the description that XScreenSaver's settings program reads
 # Its format: one <screensaver name= _label=> holding one <command arg=...>, widgets that turn
@@ -238,20 +230,14 @@ command_kind() { # command
 }
 prints_and_succeeds() { # command
     local output
-    output=$(PATH=$user_path bash -c "$1" 2>&1) || { echo "     exit code $?: $output" | head -3; return 1; }
-    [ -n "$output" ] || echo "     printed nothing"
-    [ -n "$output" ]
+    output=$(PATH=$user_path bash -c "$1" 2>&1) && [ -n "$output" ] || { echo "     got '$output'"; return 1; }
 }
+dialog_is_up() { xdotool search --onlyvisible --name '^vGlimra Screen Saver$' >/dev/null 2>&1; }
 shows_the_dialog() { # command
-    local pid shown=1
     PATH=$user_path bash -c "exec $1" 2>"$work/stderr" &
-    pid=$!
-    for _ in $(seq 100); do
-        xdotool search --onlyvisible --name '^vGlimra Screen Saver$' >/dev/null 2>&1 && { shown=0; break; }
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    [ "$shown" -eq 0 ] || echo "     no dialog within ten seconds: $(cat "$work/stderr")"
+    local pid=$! shown=1
+    for _ in $(seq 100); do dialog_is_up && { shown=0; break; }; sleep 0.1; done
+    [ "$shown" = 0 ] || echo "     no dialog within ten seconds: $(cat "$work/stderr")"
     kill -TERM "$pid" 2>/dev/null
     wait "$pid"
     return "$shown"

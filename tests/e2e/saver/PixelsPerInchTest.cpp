@@ -2,60 +2,49 @@
 
 #include "SaverFixture.h"
 
+#include <algorithm>
 #include <map>
 
 namespace {
 
-// The pitch of the glyph rows on the screen when every cell shows one glyph, a dash: each row of
-// cells is then a band of lit lines, and the pitch is the commonest distance between the first lines
-// of two bands.
-int RowPitch(const std::vector<uint32_t>& pixels, int width, int height) {
+// When every cell shows one glyph, a dash, each row of cells is a band of lit lines: the pitch of
+// the rows is the commonest distance between the first lines of two bands.
+int RowPitch(const std::vector<uint32_t>& pixels) {
     std::map<int, int> gaps;
     int last = -1;
-    bool wasLit = false;
-    for (int y = 0; y < height; ++y) {
-        bool lit = false;
-        for (int x = 0; x < width && !lit; ++x)
-            lit = (pixels[static_cast<size_t>(y * width + x)] & 0xFF00) > 0x0C00;
-        if (lit && !wasLit) {
-            if (last >= 0)
-                ++gaps[y - last];
-            last = y;
-        }
+    for (int y = 0, wasLit = 0; y < ScreenHeight; ++y) {
+        const auto line = pixels.begin() + y * ScreenWidth;
+        const int lit = std::any_of(line, line + ScreenWidth, [](uint32_t pixel) { return pixel > 0x0C00; });
+        if (lit && !wasLit && last >= 0)
+            ++gaps[y - last];
+        last = lit && !wasLit ? y : last;
         wasLit = lit;
     }
-    int pitch = 0;
-    for (const auto& [gap, count] : gaps)
-        if (pitch == 0 || count > gaps[pitch])
-            pitch = gap;
-    return pitch;
+    return std::max_element(gaps.begin(), gaps.end(), [](auto a, auto b) { return a.second < b.second; })
+        ->first;
 }
 
 TEST_F(Saver, GlyphRowsGrowWithTheXftDpiResource) {
-    // Every column starts a cascade on every tick and nothing wipes them.
-    const std::vector<std::string> options{
-        "--root", "--delay",      "20", "--saturation", "100", "--sweeper-weight", "0", "--static-weight",
-        "0",      "--start-char", "45", "--end-char",   "45"};
     const std::string xrdb = "DISPLAY=" + server->DisplayName() + " xrdb -nocpp ";
     int pitchAt96 = 0;
     for (const auto& [resource, dpi] :
-         {std::pair<const char*, int>{nullptr, 96}, {"Xft.dpi: 144", 144}, {"Xft.dpi:\t192.0", 192}}) {
-        const std::string line = resource == nullptr
-                                     ? xrdb + "-remove"
-                                     : "echo '" + std::string(resource) + "' | " + xrdb + "-merge";
+         {std::pair<std::string, int>{"", 96}, {"Xft.dpi: 144", 144}, {"Xft.dpi:\t192.0", 192}}) {
+        const std::string line =
+            resource.empty() ? xrdb + "-remove" : "echo '" + resource + "' | " + xrdb + "-merge";
         ASSERT_EQ(std::system(line.c_str()), 0) << line;
-        auto saver = Start(options);
+        // Every column starts a cascade on every tick and nothing wipes them.
+        auto saver = Start({"--root", "--delay", "20", "--saturation", "100", "--sweeper-weight", "0",
+                            "--static-weight", "0", "--start-char", "45", "--end-char", "45"});
         std::this_thread::sleep_for(1500ms);
-        const int pitch = RowPitch(Screenshot(root, ScreenWidth, ScreenHeight), ScreenWidth, ScreenHeight);
+        const int pitch = RowPitch(Screenshot(root, ScreenWidth, ScreenHeight));
         kill(saver->Pid(), SIGTERM);
         EXPECT_EQ(saver->WaitExit(2000ms), 0) << saver->Err();
-        if (dpi == 96)
-            pitchAt96 = pitch;
+        pitchAt96 = dpi == 96 ? pitch : pitchAt96;
         // Rows are spread over the whole height on whole pixels, so a pitch may be off by a line or two.
-        EXPECT_NEAR(pitch, pitchAt96 * dpi / 96.0, 1.0 + dpi / 96.0) << (resource ? resource : "no resource");
+        EXPECT_NEAR(pitch, pitchAt96 * dpi / 96.0, 1.0 + dpi / 96.0) << resource;
     }
     std::system((xrdb + "-remove").c_str());
-    EXPECT_GE(pitchAt96, 10) << "10 points at 96 pixels per inch are 13 pixels, and the cell is taller";
+    EXPECT_GE(pitchAt96, 13) << "10 points at 96 pixels per inch are 13 pixels";
 }
 
 } // namespace
