@@ -2,7 +2,8 @@
 # Builds the Debian package from a Release build, unpacks it into a scratch root and checks it as
 # a user and a screen-saver daemon would meet it.
 #   packaging/tests/test-deb.sh BUILD_FOLDER
-# Needs cmake, ninja, dpkg-dev, lintian, xvfb, x11-utils, imagemagick, python3 and man-db.
+# Needs cmake, ninja, dpkg-dev, lintian, xvfb, x11-utils, xdotool, imagemagick, python3, man-db and
+# desktop-file-utils.
 set -uo pipefail
 [ $# -eq 1 ] || { echo "usage: $0 BUILD_FOLDER" >&2; exit 2; }
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -14,7 +15,8 @@ xvfb=
 cleanup() { [ -z "$xvfb" ] || kill "$xvfb" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-for tool in cmake ninja cpack dpkg-shlibdeps lintian Xvfb xwininfo import /usr/bin/python3 man; do
+for tool in cmake ninja cpack dpkg-shlibdeps lintian Xvfb xwininfo xdotool import identify /usr/bin/python3 man \
+    desktop-file-validate; do
     command -v "$tool" >/dev/null || { echo "test-deb: needs $tool" >&2; exit 1; }
 done
 
@@ -33,6 +35,8 @@ echo "package: $deb"
 root="$work/root"
 dpkg -x "$deb" "$root" || exit 1
 hack="$root/usr/libexec/xscreensaver/glimracode"
+saver="$root/usr/bin/glimracode"
+entry="$root/usr/share/applications/glimracode.desktop"
 render="$root/usr/bin/glimracode-render"
 config="$root/usr/share/xscreensaver/config/glimracode.xml"
 
@@ -41,8 +45,10 @@ is_program() { [ -f "$1" ] && [ -x "$1" ]; }
 # The programs load the font from the folder their executable really lives in.
 font_beside_real_program() { [ -f "$(dirname "$(readlink -f "$1")")/GlimraCode.TTF" ]; }
 check "the saver is where XScreenSaver looks for hacks" is_program "$hack"
+check "glimracode is in /usr/bin, the same program as the hack" test "$(readlink -f "$saver")" = "$(readlink -f "$hack")"
 check "glimracode-render is in /usr/bin" is_program "$render"
 check "the saver finds the font beside its real executable" font_beside_real_program "$hack"
+check "glimracode finds the font beside its real executable" font_beside_real_program "$saver"
 check "glimracode-render finds the font beside its real executable" font_beside_real_program "$render"
 check "the font ships in the package's data folder" test -f "$root/usr/share/glimracode/GlimraCode.TTF"
 check "the programs' licence, MIT, ships in the copyright file" grep -q "SPDX-License-Identifier: MIT" \
@@ -61,6 +67,13 @@ links_stay_inside() {
     done < <(find "$root" -type l)
 }
 check "every link in the package is relative and resolves inside it" links_stay_inside
+
+# --- the menu entry
+check "desktop-file-validate accepts the menu entry" desktop-file-validate "$entry"
+entry_value() { sed -n "s/^$1=//p" "$entry" | head -1; }
+icons=$(cd "$root/usr/share/icons/hicolor" && identify -format '%d:%wx%h ' ./*/apps/"$(entry_value Icon)".png)
+check "the entry's icon is in the hicolor theme at 16, 32 and 48 pixels" is "$icons" \
+    "./16x16/apps:16x16 ./32x32/apps:32x32 ./48x48/apps:48x48 "
 
 # --- the manual pages document what the programs accept
 help=$("$hack" --help)
@@ -92,6 +105,9 @@ man_is_clean() {
     [ -z "$warnings" ]
 }
 check "groff finds nothing wrong in either page" man_is_clean glimracode glimracode-render
+release_date=$(dpkg-parsechangelog -l "$top/packaging/linux/changelog" -S Date | xargs -0 date -u +%F -d)
+check "both manual pages carry the release's date, $release_date" is \
+    "$(zcat "$root"/usr/share/man/man6/*.6.gz | sed -n 's/^\.TH [^ ]* 6 "\([^"]*\)".*/\1/p' | uniq)" "$release_date"
 
 # --- the description that XScreenSaver's settings program reads
 # Its format: one <screensaver name= _label=> holding one <command arg=...>, widgets that turn
@@ -160,11 +176,14 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display_number" ] && break; sleep 
 unset XSCREENSAVER_WINDOW
 screenshot() { import -window root rgb:- 2>/dev/null | md5sum | cut -d' ' -f1; }
 
-# Runs the installed hack with the given arguments for two seconds, then stops it as a daemon does.
-runs_two_seconds_and_ends_on_sigterm() {
+# Command lines run as a user types them, with the package's programs first on the PATH; the shell
+# gives way to the program, so that a signal reaches the program itself.
+user_path="$root/usr/bin:$PATH"
+# Runs a command line for two seconds, then stops it as a daemon does.
+runs_two_seconds_and_ends_on_sigterm() { # command
     local before after pid code
     before=$(screenshot)
-    "$hack" "$@" 2>"$work/stderr" &
+    PATH=$user_path bash -c "exec $1" 2>"$work/stderr" &
     pid=$!
     sleep 2
     if ! kill -0 "$pid" 2>/dev/null; then
@@ -187,10 +206,54 @@ runs_two_seconds_and_ends_on_sigterm() {
     [ "$code" -eq 0 ] && [ "$before" != "$after" ]
 }
 check "the installed hack, as the daemon starts it (--root), draws and ends on SIGTERM with 0" \
-    runs_two_seconds_and_ends_on_sigterm --root
+    runs_two_seconds_and_ends_on_sigterm "'$hack' --root"
 root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
 check "the installed hack, as the settings program previews it (--window-id), does the same" \
-    runs_two_seconds_and_ends_on_sigterm --window-id "$root_id"
+    runs_two_seconds_and_ends_on_sigterm "'$hack' --window-id $root_id"
+
+# --- every command line the README and the manual page give, run as written against the package
+# The documents decide what is run: their Linux command lines in code (`glimracode ...`, and the
+# quoted command of a daemon's line such as swayidle's). How each is judged follows from its kind.
+readme_commands() {
+    tr '\n' ' ' <"$top/README.md" | grep -oE "\`glimracode( [^\`]*)?\`|'glimracode [^']*'" | sed "s/^.//; s/.\$//"
+}
+page_commands() { page_text glimracode | grep -oE "'glimracode [^']*'" | sed "s/^.//; s/.\$//"; }
+mapfile -t documented < <({ readme_commands; page_commands; } | sed 's/  */ /g; s/ $//' | sort -u)
+check "the README and glimracode(6) give Linux command lines (${#documented[@]})" test "${#documented[@]}" -ge 5
+command_kind() { # command
+    case " $1 " in
+    *" --help "* | *" -h "* | *" --version "*) echo prints ;;
+    *" /s "* | *" /S "* | *" --root "* | *" -root "* | *" --window "*) echo saver ;;
+    " glimracode " | *" /c "* | *" /C "*) echo dialog ;;
+    *) echo unknown ;;
+    esac
+}
+prints_and_succeeds() { # command
+    local output
+    output=$(PATH=$user_path bash -c "$1" 2>&1) && [ -n "$output" ] || { echo "     got '$output'"; return 1; }
+}
+dialog_is_up() { xdotool search --onlyvisible --name '^vGlimra Screen Saver$' >/dev/null 2>&1; }
+shows_the_dialog() { # command
+    PATH=$user_path bash -c "exec $1" 2>"$work/stderr" &
+    local pid=$! shown=1
+    for _ in $(seq 100); do dialog_is_up && { shown=0; break; }; sleep 0.1; done
+    [ "$shown" = 0 ] || echo "     no dialog within ten seconds: $(cat "$work/stderr")"
+    kill -TERM "$pid" 2>/dev/null
+    wait "$pid"
+    return "$shown"
+}
+for command in "${documented[@]}"; do
+    case $(command_kind "$command") in
+    prints) check "\`$command\` prints and succeeds" prints_and_succeeds "$command" ;;
+    saver) check "\`$command\` draws and ends on SIGTERM with 0" runs_two_seconds_and_ends_on_sigterm "$command" ;;
+    dialog) check "\`$command\` shows the settings dialog" shows_the_dialog "$command" ;;
+    *) check "\`$command\` is a kind of command line this test knows" false ;;
+    esac
+done
+check "the menu entry's command, \`$(entry_value Exec)\`, shows the settings dialog" \
+    shows_the_dialog "$(entry_value Exec)"
+man_finds_the_page() { MANPATH="$root/usr/share/man" man -P cat glimracode 2>&1 | grep -q 'glyph-rain screen saver'; }
+check "\`man glimracode\` shows the page" man_finds_the_page
 
 # --- lintian: errors fail; warnings are shown for the record
 lintian_report=$(lintian --pedantic --display-info "$deb" 2>&1 | grep -v '^running with root privileges')

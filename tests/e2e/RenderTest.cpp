@@ -116,7 +116,7 @@ protected:
 TEST_F(Renderer, BadArgumentsPrintTheUsageAndExitWithTwo) {
     for (const std::string arguments :
          {"--size 0x10", "--size 100", "--size 100x-5", "--ticks -1", "--ticks ten", "--seed -3",
-          "--every -1", "--bogus 1", "--ticks", "--size 17000x10"}) {
+          "--every -1", "--bogus 1", "--ticks", "--size 17000x10", "--dpi 0", "--dpi 481", "--dpi 1.5"}) {
         const RenderRun run = Render(arguments + " --out " + Out("frames"), home);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_NE(run.err.find("usage: glimracode-render"), std::string::npos) << arguments;
@@ -125,6 +125,18 @@ TEST_F(Renderer, BadArgumentsPrintTheUsageAndExitWithTwo) {
     const RenderRun help = Render("--help", home);
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("--every K"), std::string::npos);
+}
+
+TEST_F(Renderer, DpiDrawsTheCellsOfAScreenOfThatDensity) {
+    int at96 = 0;
+    for (const int dpi : {96, 48, 192}) {
+        const RenderRun run = Render("--ticks 0 --every 0 --font-size 12 --dpi " + std::to_string(dpi), home);
+        std::smatch cell;
+        ASSERT_TRUE(std::regex_search(run.out, cell, std::regex("cells of \\d+x(\\d+)"))) << run.err;
+        at96 = dpi == 96 ? std::stoi(cell[1]) : at96;
+        // The ascent and the descent are rounded to whole pixels each.
+        EXPECT_NEAR(std::stoi(cell[1]), at96 * dpi / 96.0, 2.0) << dpi;
+    }
 }
 
 TEST_F(Renderer, FilesAndFoldersThatCannotBeUsedAreNamedAndExitWithOne) {

@@ -42,6 +42,8 @@ FontDescription Describe(const std::string& face, int32_t points, bool bold) {
 }
 
 // A label takes its face from attributes, not from the theme, so the samples follow the chooser.
+// Points become pixels as they do in the saver: GTK takes the density from the Xft.dpi resource on
+// X11 and multiplies by the output's scale on Wayland.
 void SetLabelFont(GtkWidget* label, const std::string& face, int32_t points) {
     PangoAttrList* attributes = pango_attr_list_new();
     pango_attr_list_insert(attributes, pango_attr_font_desc_new(Describe(face, points, true).get()));
@@ -111,6 +113,38 @@ GtkWidget* Memo(std::string_view text) {
     return scrolled;
 }
 
+// The About page of the shared text, with its Windows installation steps replaced by what a Linux
+// user needs: how each desktop's idle daemon is told to start the saver, and where the settings are.
+std::string LinuxAboutText() {
+    const std::string steps =
+        "MAKING IT THE SCREEN SAVER\n"
+        "XScreenSaver: pick GlimraCode in xscreensaver-settings, or add the line \"glimracode --root\" to "
+        "the programs: list in ~/.xscreensaver.\n"
+        "sway and the other wlroots compositors: let swayidle start it, for instance after five minutes "
+        "without input: swayidle timeout 300 'glimracode /s' (in sway's configuration: exec swayidle "
+        "timeout 300 'glimracode /s').\n"
+        "Hyprland: give glimracode /s as the on-timeout command of a listener in hypridle's "
+        "configuration.\n"
+        "KDE Plasma 5: in the energy-saving settings, \"Run script\" glimracode /s after a period of "
+        "inactivity.\n"
+        "GNOME: nothing there runs a command when the session is idle; start glimracode /s by hand or "
+        "from a keyboard shortcut.\n"
+        "The saver ends on a key, a click or a movement of the mouse. This dialog is \"GlimraCode "
+        "settings\" in the desktop's menu, or glimracode with no argument.\n"
+        "\n"
+        "THE SETTINGS FILE\n"
+        "OK writes these settings to " +
+        FileSettingsStore::DefaultPath() +
+        ", a text file in the format of a Windows registry export, so that it can be carried to and "
+        "from the Windows saver. The saver only reads it, when it starts.";
+    const std::string shared(GlimraAboutText);
+    const size_t start = shared.find("INSTALLING\n");
+    const size_t end = start == std::string::npos ? start : shared.find("\n\n", start);
+    if (end == std::string::npos)
+        return shared + "\n" + steps + "\n";
+    return shared.substr(0, start) + steps + shared.substr(end);
+}
+
 gboolean KeepScalable(const PangoFontFamily*, const PangoFontFace* face, gpointer) {
     return GtkOptionsDialog::IsScalable(face) ? TRUE : FALSE;
 }
@@ -135,7 +169,7 @@ GtkOptionsDialog::GtkOptionsDialog() {
     gtk_widget_set_margin_top(sweeper, 12);
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), sweeper, gtk_label_new("Sweeper"));
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), BuildStaticPage(), gtk_label_new("Static"));
-    GtkWidget* about = Memo(GlimraAboutText);
+    GtkWidget* about = Memo(LinuxAboutText());
     gtk_container_set_border_width(GTK_CONTAINER(about), 6);
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), about, gtk_label_new("About"));
 

@@ -27,10 +27,13 @@
 namespace {
 
 constexpr const char* Usage =
-    "usage: glimracode-render [--size WxH] [--ticks N] [--seed S] [--settings FILE] [--out DIR] [--every K]\n"
+    "usage: glimracode-render [--size WxH] [--dpi N] [--ticks N] [--seed S] [--settings FILE] [--out DIR]\n"
+    "                         [--every K]\n"
     "       glimracode-render --help | --version\n"
     "Each option takes its value after a space or an equals sign.\n"
     "  --size WxH       surface size in pixels (default 1024x768)\n"
+    "  --dpi N          the pixels per inch of the screen drawn for, 1 to 480: the font size is in\n"
+    "                   points (default 96)\n"
     "  --ticks N        number of ticks to run (default 100)\n"
     "  --seed S         pins the random source, so that a run can be repeated frame by frame\n"
     "                   (default: seeded from the clock, as the saver is)\n"
@@ -45,10 +48,14 @@ constexpr const char* Usage =
 // screen, and its surface alone takes a gigabyte.
 constexpr int64_t MaxSide = 16384;
 constexpr int64_t MaxTicks = 100000000;
+// Five times the usual density, the densest screens sold; beyond it the largest font's glyph
+// strips would take gigabytes.
+constexpr int32_t MaxPixelsPerInch = 480;
 
 struct Options {
     int32_t Width = 1024;
     int32_t Height = 768;
+    int32_t PixelsPerInch = 96;
     int64_t Ticks = 100;
     std::optional<uint64_t> Seed;
     std::optional<std::string> SettingsFile;
@@ -77,7 +84,7 @@ bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
 }
 
 constexpr GlimraOwnOption OwnOptions[] = {
-    {"size", true}, {"ticks", true}, {"seed", true}, {"settings", true}, {"out", true}, {"every", true},
+    {"size", true}, {"dpi", true}, {"ticks", true}, {"seed", true}, {"settings", true}, {"out", true}, {"every", true},
 };
 
 // Returns the reason the command line is wrong, or nothing. The reading has paired every option
@@ -94,6 +101,11 @@ std::optional<std::string> ParseOptions(const std::vector<std::string>& argument
         if (option == "--size") {
             if (!ParseSize(value, options.Width, options.Height))
                 return "--size takes WxH, each from 1 to 16384, not " + quoted;
+        } else if (option == "--dpi") {
+            if (!ParseWhole(value, options.PixelsPerInch) || options.PixelsPerInch < 1 ||
+                options.PixelsPerInch > MaxPixelsPerInch)
+                return "--dpi takes a whole number from 1 to " + std::to_string(MaxPixelsPerInch) + ", not " +
+                       quoted;
         } else if (option == "--ticks") {
             if (!ParseWhole(value, options.Ticks) || options.Ticks < 0 || options.Ticks > MaxTicks)
                 return "--ticks takes a whole number from 0 to 100000000, not " + quoted;
@@ -126,6 +138,7 @@ std::string FrameName(const std::string& folder, int64_t tick) {
 
 int Render(const Options& options) {
     FreeTypeRasteriser rasteriser;
+    rasteriser.SetPixelsPerInch(options.PixelsPerInch);
     InstallRasteriser(&rasteriser);
     const std::string settingsPath = options.SettingsFile.value_or(FileSettingsStore::DefaultPath());
     // The renderer only ever reads settings; a missing per-user file simply means the defaults.

@@ -5,12 +5,27 @@
 
 #include <algorithm>
 
+#include "platform/posix/FreeTypeRasteriser.h"
 #include "platform/wayland/WaylandSaver.h"
+
+namespace {
+
+// A Wayland output's density is 96 pixels per inch times its scale. The glyph images are made once
+// for the whole program and shared by every output's engine, so all outputs draw at the density of
+// the densest one: glyphs made for a lower one would be too small to read there.
+int DensestScale(GdkDisplay* display) {
+    int scale = 1;
+    for (int i = 0; i < gdk_display_get_n_monitors(display); ++i)
+        scale = std::max(scale, gdk_monitor_get_scale_factor(gdk_display_get_monitor(display, i)));
+    return scale;
+}
+
+} // namespace
 
 WaylandOutputScreen::WaylandOutputScreen(WaylandSaver& saver, GdkMonitor* monitor, bool layerShell,
                                          const WaylandShmGlobals& shm)
     : m_saver(saver), m_monitor(monitor), m_scale(std::max(1, gdk_monitor_get_scale_factor(monitor))),
-      m_shm(shm) {
+      m_densestScale(DensestScale(gdk_monitor_get_display(monitor))), m_shm(shm) {
     g_object_ref(m_monitor);
     gdk_monitor_get_geometry(m_monitor, &m_geometry);
     for (size_t i = 0; i < m_timers.size(); ++i)
@@ -76,6 +91,8 @@ void WaylandOutputScreen::CreateWindow(bool layerShell) {
 }
 
 void WaylandOutputScreen::Show() {
+    if (auto* rasteriser = dynamic_cast<FreeTypeRasteriser*>(InstalledRasteriser()))
+        rasteriser->SetPixelsPerInch(96 * m_densestScale);
     m_form.FormCreate();
     gtk_widget_show(m_window);
 }
@@ -96,7 +113,8 @@ bool WaylandOutputScreen::Fits() const {
     GdkRectangle now{};
     gdk_monitor_get_geometry(m_monitor, &now);
     return now.width == m_geometry.width && now.height == m_geometry.height &&
-           std::max(1, gdk_monitor_get_scale_factor(m_monitor)) == m_scale;
+           std::max(1, gdk_monitor_get_scale_factor(m_monitor)) == m_scale &&
+           DensestScale(gdk_monitor_get_display(m_monitor)) == m_densestScale;
 }
 
 bool WaylandOutputScreen::Describes(GdkMonitor* monitor) {

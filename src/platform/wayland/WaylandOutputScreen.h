@@ -31,7 +31,8 @@ public:
     // Starts the logic (which creates the engine) and shows the surface.
     void Show();
     GdkMonitor* Monitor() const { return m_monitor; }
-    // False once the output's size or scale is no longer the one the engine was made for.
+    // False once the output's size or scale, or the scale of the densest output, whose density the
+    // glyphs are drawn for, is no longer the one the engine was made for.
     bool Fits() const;
     // True when the compositor has told the monitor's size.
     static bool Describes(GdkMonitor* monitor);
@@ -77,6 +78,7 @@ private:
     GdkCursor* m_blankCursor = nullptr;
     int m_pointerShown = 0;
     int m_scale = 1;
+    int m_densestScale = 1;
     GdkRectangle m_geometry{};
     WaylandShmGlobals m_shm;
     std::unique_ptr<WaylandShmPresenter> m_presenter;

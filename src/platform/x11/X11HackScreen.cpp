@@ -1,6 +1,7 @@
 #include "platform/x11/X11HackScreen.h"
 
 #include "glyphs/GlimraGraph.h"
+#include "platform/x11/X11PixelsPerInch.h"
 #include "platform/x11/X11Timers.h"
 #include "raster/Blit.h"
 
@@ -61,6 +62,7 @@ std::string X11HackScreen::Run(Window target) {
         XSetErrorHandler(previousHandler);
         return "the window's visual is not 24-bit TrueColor";
     }
+    FollowPixelsPerInch(m_display);
     m_target = target;
     m_visual = attributes.visual;
     m_depth = attributes.depth;

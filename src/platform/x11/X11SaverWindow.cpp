@@ -1,6 +1,7 @@
 #include "platform/x11/X11SaverWindow.h"
 
 #include "platform/x11/X11Messages.h"
+#include "platform/x11/X11PixelsPerInch.h"
 
 X11SaverWindow::X11SaverWindow(Display* display, StopSignals& signals)
     : m_display(display), m_signals(signals), m_screen(DefaultScreen(display)),
@@ -50,6 +51,7 @@ bool X11SaverWindow::Run() {
     if (!IsSurfaceVisual(DefaultVisual(m_display, m_screen), DefaultDepth(m_display, m_screen)))
         return false;
     CreateWindow();
+    FollowPixelsPerInch(m_display);
     Tglimrascreen form(*this);
     form.FormCreate();
     XMapRaised(m_display, m_window);
