@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/linux/IdleMode.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
@@ -74,6 +75,8 @@ int RunHack(const X11HackOptions& options, X11StopSignals& signals) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (const std::optional<int> code = RunIdleMode(argc, argv))
+        return *code;
     GlimraSettingOverrides overrides;
     std::vector<char*> rest;
     try {
@@ -89,6 +92,7 @@ int main(int argc, char** argv) {
     if (options.Mode == X11HackMode::Help) {
         std::fputs(Usage, stdout);
         std::fputs(SettingOptionsUsage().c_str(), stdout);
+        std::fputs(IdleModeUsage, stdout);
         return 0;
     }
     if (!options.Error.empty()) {
