@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -12,6 +13,18 @@ namespace {
 
 // A saver that ignores SIGTERM for this long is killed: the watcher must end when asked.
 constexpr guint SaverGraceMs = 5000;
+
+// The file behind /proc/self/exe, so that the saver's process bears the program's name rather than
+// "exe"; the link itself when the file has been replaced or removed since (an upgrade), for it still
+// reaches the program that runs.
+std::string ProgramPath(const std::string& link) {
+    char target[4096];
+    const ssize_t length = readlink(link.c_str(), target, sizeof target - 1);
+    if (length <= 0)
+        return link;
+    const std::string path(target, static_cast<size_t>(length));
+    return path.ends_with(" (deleted)") || access(path.c_str(), X_OK) != 0 ? link : path;
+}
 
 } // namespace
 
@@ -46,8 +59,10 @@ int IdleWatcher::Run() {
 }
 
 void IdleWatcher::StartSaver() {
+    std::vector<std::string> command = m_saverCommand;
+    command[0] = ProgramPath(command[0]);
     std::vector<char*> argv;
-    for (std::string& word : m_saverCommand)
+    for (std::string& word : command)
         argv.push_back(word.data());
     argv.push_back(nullptr);
     GError* error = nullptr;
