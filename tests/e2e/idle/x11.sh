@@ -28,6 +28,7 @@ inhibit() {
     fi
 }
 idle_scenario "$work/bin/glimracode"
+check "the watcher uses the screen saver extension" grep -q "through the X11 screen saver" "$work/watcher.log"
 
 echo "idle x11: $failures failed"
 exit $((failures != 0))
