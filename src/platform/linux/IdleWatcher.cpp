@@ -48,6 +48,8 @@ int IdleWatcher::Run() {
             Stop();
         } else if (idle && m_saver == 0 && !m_stopping) {
             StartSaver();
+        } else if (!idle && m_saver != 0 && m_source.EndsSaverOnActivity()) {
+            kill(m_saver, SIGTERM);
         }
     });
     g_main_loop_run(m_loop);

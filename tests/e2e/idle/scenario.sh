@@ -2,7 +2,8 @@
 # Wayland session helpers (spawn, wait_until, alive, gone). The desktop's script defines:
 #   watcher_env              what the watcher is started with in its session (a command prefix)
 #   poke                     input in the session, as a user's key press would be
-#   shot FILE                the whole screen, over a pure red background
+#   shows_saver              the saver is what the user sees (covers_and_animates where the
+#                            desktop takes screenshots: shot FILE shows the screen over pure red)
 #   inhibit on|off           the desktop's way of asking that the session not go idle
 # and then calls idle_scenario PROGRAM.
 idle=3 # seconds
@@ -39,7 +40,7 @@ idle_scenario() { # program
     check "$idle s of idleness start the saver" wait_until $((idle * 10 + 50)) has_saver || return
     local saver
     saver=$(saver_of "$watcher")
-    check "the saver covers the screen and animates" covers_and_animates
+    check "the saver shows" shows_saver
     spawn second $watcher_env "$program" --idle-seconds "$idle"
     check "a second watcher ends at once with 0" ends_with_zero "$spawned" "$spawned_own"
     poke

@@ -22,6 +22,7 @@ seat_ready() { as_user swaymsg -t get_seats | grep -q '"capabilities": [23]'; }
 check "the seat gets a keyboard" wait_until 50 seat_ready || exit 1
 spawn window "$work/bin/glimra-fullscreen-window"
 check "a red full-screen window shows" wait_until 100 grep -q shown "$work/window.log" || exit 1
+shows_saver() { covers_and_animates; }
 idle_scenario "$work/bin/glimracode"
 check "the watcher uses KDE's idle protocol" grep -q "through the Wayland org_kde_kwin_idle" "$work/watcher.log"
 

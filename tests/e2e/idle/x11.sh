@@ -27,6 +27,7 @@ inhibit() {
         kill "$heartbeat"
     fi
 }
+shows_saver() { covers_and_animates; }
 idle_scenario "$work/bin/glimracode"
 check "the watcher uses the screen saver extension" grep -q "through the X11 screen saver" "$work/watcher.log"
 
