@@ -99,7 +99,9 @@ int Watch(const IdleCommand& command) {
             ? std::chrono::milliseconds(std::chrono::seconds(*command.Seconds))
             : std::chrono::milliseconds(std::chrono::minutes(command.Minutes.value_or(StoredMinutes())));
     // Said once, for whoever reads the session's log wondering why the saver did or did not start.
-    std::fprintf(stderr, "glimracode: watching the session's idleness through the %s\n", source->Name());
+    std::fprintf(
+        stderr, "glimracode: watching the session's idleness through the %s; the saver starts after %lld s\n",
+        source->Name(), static_cast<long long>(threshold.count() / 1000));
     // The same program, started afresh, is what /s is; it may have been replaced since this one started.
     IdleWatcher watcher(*source, threshold, {"/proc/self/exe", "glimracode", "/s"});
     const int code = watcher.Run();

@@ -31,5 +31,16 @@ shows_saver() { covers_and_animates; }
 idle_scenario "$work/bin/glimracode"
 check "the watcher uses the screen saver extension" grep -q "through the X11 screen saver" "$work/watcher.log"
 
+# A login, simulated: the autostart entry's command gives a watcher with the stored minutes.
+entry="$work/home/.config/autostart/glimracode.desktop"
+as_user "$work/bin/glimracode" --autostart on 7
+check "--autostart on writes the entry" grep -qx "Exec=\"$work/bin/glimracode\" --idle 7" "$entry"
+check "and stores the minutes" grep -q '"Linux Idle Minutes"=dword:00000007' "$work/home/.config/glimracode/settings.reg"
+spawn login env DISPLAY=":$number" sh -c "exec $(sed -n "s/^Exec=//p" "$entry")"
+check "its command runs a watcher for 7 minutes" wait_until 50 grep -q "starts after 420 s" "$work/login.log"
+kill "$spawned_own"
+as_user "$work/bin/glimracode" --autostart off
+check "--autostart off removes it" test ! -e "$entry"
+
 echo "idle x11: $failures failed"
 exit $((failures != 0))
