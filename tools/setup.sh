@@ -9,6 +9,7 @@ GLIMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev libgtk-3-dev
   libgtk-layer-shell-dev
+  libxss-dev libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libglib2.0-dev
 )
 if [ "${1:-all}" = all ]; then
   GLIMRA_PACKAGES+=(
@@ -19,6 +20,7 @@ if [ "${1:-all}" = all ]; then
     wine wine64 wine32:i386
     xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick
     sway grim wtype
+    x11-xserver-utils mutter dbus dbus-user-session python3-gi
     python3 python3-fonttools
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db desktop-file-utils
   )

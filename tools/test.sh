@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Sets up this machine and runs every test: native, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
-#   tools/test.sh [checks] [native] [native32] [wayland] [sanitize] [windows] [packaging] [fuzz] [bench]
+#   tools/test.sh [checks] [native] [native32] [wayland] [idle] [sanitize] [windows] [packaging] [fuzz] [bench]
 #   (default: all of them)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland sanitize windows packaging fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland idle sanitize windows packaging fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -76,6 +76,15 @@ run_sanitize() {
 run_wayland() {
   build_native
   tests/e2e/wayland/run.sh build
+}
+
+# The idle watcher on each desktop it knows: Xvfb, the headless sway, headless mutter.
+run_idle() {
+  build_native
+  local desktop
+  for desktop in x11 sway mutter; do
+    tests/e2e/idle/$desktop.sh build
+  done
 }
 
 # The i686 build is the product; it runs under Wine wherever this kernel can execute 32-bit code.

@@ -1,11 +1,12 @@
-// glimracode-gtk: the faces of glimracode that need GTK, the settings dialog and the saver on
-// Wayland. glimracode hands its command line over to this program for them, and this program hands
-// back what is X11's.
+// glimracode-gtk: the faces of glimracode that need GTK or GLib: the settings dialog, the saver on
+// Wayland and the session's idle watcher. glimracode hands its command line over to this program for them,
+// and this program hands back what is X11's.
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/gtk/GtkSettingsDialog.h"
+#include "platform/linux/IdleMode.h"
 #include "platform/linux/LinuxProgram.h"
 #include "platform/wayland/WaylandSaver.h"
 
@@ -21,12 +22,17 @@ bool RunWaylandSaver(StopSignals& signals) {
     return false;
 }
 
+int RunIdle(int argc, char** argv) {
+    return RunIdleMode(argc, argv).value_or(2);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     LinuxFaces faces;
     faces.RunWaylandSaver = RunWaylandSaver;
     faces.RunSettingsDialog = RunGtkSettingsDialog;
+    faces.RunIdleMode = RunIdle;
     faces.Sibling = "glimracode";
     return RunLinuxProgram(argc, argv, faces);
 }

@@ -84,7 +84,8 @@ bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
 }
 
 constexpr GlimraOwnOption OwnOptions[] = {
-    {"size", true}, {"dpi", true}, {"ticks", true}, {"seed", true}, {"settings", true}, {"out", true}, {"every", true},
+    {"size", true},     {"dpi", true}, {"ticks", true}, {"seed", true},
+    {"settings", true}, {"out", true}, {"every", true},
 };
 
 // Returns the reason the command line is wrong, or nothing. The reading has paired every option

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string_view>
+
 #include "platform/linux/StopSignals.h"
 #include "platform/linux/X11HackOptions.h"
 
@@ -19,6 +21,17 @@ struct LinuxFaces {
     bool (*RunWaylandSaver)(StopSignals& signals) = nullptr;
     // The settings dialog; false, with nothing shown, when no display can be opened.
     bool (*RunSettingsDialog)() = nullptr;
+    // The session's idle watcher and its autostart entry (--idle, --autostart): the exit code.
+    int (*RunIdleMode)(int argc, char** argv) = nullptr;
     // The file name, beside this program, of the program that has the faces this one lacks.
     const char* Sibling = nullptr;
 };
+
+// Whether a command line asks for the idle watcher or its autostart entry, which read their own
+// options.
+inline bool IsIdleModeLine(int argc, const char* const* argv) {
+    if (argc < 2)
+        return false;
+    const std::string_view first = argv[1];
+    return first == "--idle" || first == "--idle-seconds" || first == "--autostart";
+}

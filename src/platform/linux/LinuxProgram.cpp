@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/linux/IdleMode.h"
 #include "platform/linux/LinuxProgramHost.h"
 #include "platform/linux/WaylandDisplayChoice.h"
 #include "platform/posix/CommandLine.h"
@@ -41,6 +42,7 @@ constexpr GlimraOwnOption OwnOptions[] = {
     {"window", false, true},  {"window-id", true, true},
 };
 
+// The saver's usage only: a mistake in the saver's switches has nothing to do with the idle modes.
 int Mistaken(const std::string& mistake) {
     return TellMistake("glimracode", mistake, Usage);
 }
@@ -84,8 +86,12 @@ void FallBackFromAbsentCompositor(GlimraDisplayChoice& display) {
 } // namespace
 
 int RunLinuxProgram(int argc, char** argv, const LinuxFaces& faces) {
+    if (IsIdleModeLine(argc, argv))
+        return faces.RunIdleMode != nullptr ? faces.RunIdleMode(argc, argv)
+                                            : HandOverToSibling(faces.Sibling, argv);
     const GlimraCommandLine line = ReadCommandLine(argc, argv, OwnOptions, true);
-    if (const std::optional<int> answered = AnswerWithoutRunning(line, "glimracode", Usage))
+    static const std::string usage = std::string(Usage) + IdleModeUsage;
+    if (const std::optional<int> answered = AnswerWithoutRunning(line, "glimracode", usage.c_str()))
         return *answered;
     const std::vector<const char*> rest = line.Argv();
     GlimraDisplayChoice display =

@@ -30,10 +30,15 @@ LinuxProgramHost::LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace fa
     : m_faces(faces), m_face(face), m_signals(signals), m_argv(argv), m_lockPath(std::move(lockPath)) {
 }
 
-void LinuxProgramHost::HandOver() {
-    const std::string path = ::ExecutableDirectory() + m_faces.Sibling;
-    execv(path.c_str(), m_argv);
+int HandOverToSibling(const char* sibling, char** argv) {
+    const std::string path = ::ExecutableDirectory() + sibling;
+    execv(path.c_str(), argv);
     std::fprintf(stderr, "glimracode: cannot start '%s': %s\n", path.c_str(), std::strerror(errno));
+    return 1;
+}
+
+void LinuxProgramHost::HandOver() {
+    HandOverToSibling(m_faces.Sibling, m_argv);
     m_displayFailed = true;
 }
 

@@ -8,6 +8,10 @@
 // The Windows switches on Linux: the saver on the chosen face, the settings dialog (without a
 // display, a report of the settings file), and no password change, a Windows 95/98 service. One
 // instance marker serves both faces, so that one copy at a time holds across them.
+// Runs the sibling program, beside this one, with the same command line; returns 1 only when it
+// cannot start, having said why.
+int HandOverToSibling(const char* sibling, char** argv);
+
 class LinuxProgramHost final : public GlimraProgramHost {
 public:
     // argv is the whole command line, as main received it, for the sibling program when this one

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// The Linux session's own modes of glimracode: the idle watcher and its autostart entry.
+//   --idle [MINUTES]          watch the session, start the saver after MINUTES of idleness
+//                             (default: the stored minutes, else 10)
+//   --idle-seconds SECONDS    the same with a threshold in seconds, for tests
+//   --autostart on [MINUTES]  write the autostart entry (and store MINUTES when given)
+//   --autostart off           remove it
+struct IdleCommand {
+    enum class Action { None, Watch, AutostartOn, AutostartOff };
+    Action What = Action::None;
+    std::optional<int> Minutes;
+    std::optional<int> Seconds;
+    std::string Error; // the arguments name one of the modes but wrongly
+};
+
+// Reads the arguments after the program's name; None when they name neither mode.
+[[nodiscard]] IdleCommand ParseIdleCommand(int argc, char** argv);
+
+// Runs the mode the arguments name and answers the exit code; nothing when they name neither, and
+// then the caller goes on with the saver's own switches.
+[[nodiscard]] std::optional<int> RunIdleMode(int argc, char** argv);
+
+inline constexpr const char* IdleModeUsage =
+    "       glimracode --idle [MINUTES] | --autostart on [MINUTES] | --autostart off\n"
+    "  --idle          starts the saver (as /s does) whenever the session has been idle for MINUTES\n"
+    "                  (default: the minutes stored by --autostart, else 10); one per session; it\n"
+    "                  never locks the screen. SIGTERM or SIGINT ends it and the saver it started.\n"
+    "  --idle-seconds N  the same after N seconds, for testing\n"
+    "  --autostart on  makes the session start --idle at login (an XDG autostart entry)\n"
+    "  --autostart off removes that entry\n";

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+// What the desktop tells about the session's idleness, as the idle watcher needs it: one answer,
+// "idle for the threshold, and nothing asks the saver to stay away", told when it changes.
+//
+// A source is made by its Open function, which answers nil when the desktop does not offer it
+// (no display, no such protocol, no such bus name). It works on the default GLib main context:
+// it calls back from there, and never blocks it. A source never locks the screen or starts
+// anything itself.
+class IdleSource {
+public:
+    // true: the session has been idle for the threshold and nothing inhibits the saver.
+    // false: the user is active again.
+    using Listener = std::function<void(bool idle)>;
+
+    virtual ~IdleSource() = default;
+
+    // Begins watching; called once, before the main loop runs.
+    virtual void Start(std::chrono::milliseconds threshold, Listener listener) = 0;
+    // The saver has ended: count idleness afresh from now, so that a saver that ended without input
+    // (a signal, a crash) starts again only after another whole threshold.
+    virtual void Rearm() = 0;
+    // Why the source stopped working (the display or the bus went away); empty while it works. The
+    // source calls its listener with false when it fails.
+    [[nodiscard]] virtual const std::string& Failure() const = 0;
+    [[nodiscard]] virtual const char* Name() const = 0;
+    // Whether the watcher must end the saver itself when the user is active again: where the saver is
+    // an ordinary window that the compositor may keep from the keyboard's focus.
+    [[nodiscard]] virtual bool EndsSaverOnActivity() const { return false; }
+};
+
+// Each source lives in a file of its own; these answer nil when their desktop is not there.
+std::unique_ptr<IdleSource> OpenMutterIdleSource();
+std::unique_ptr<IdleSource> OpenWaylandIdleSource();
+std::unique_ptr<IdleSource> OpenX11IdleSource();
