@@ -223,6 +223,8 @@ check "the README and glimracode(6) give Linux command lines (${#documented[@]})
 command_kind() { # command
     case " $1 " in
     *" --help "* | *" -h "* | *" --version "*) echo prints ;;
+    *" --autostart "*) echo autostart ;;
+    *" --idle "*) echo watcher ;;
     *" /s "* | *" /S "* | *" --root "* | *" -root "* | *" --window "*) echo saver ;;
     " glimracode " | *" /c "* | *" /C "*) echo dialog ;;
     *) echo unknown ;;
@@ -242,8 +244,32 @@ shows_the_dialog() { # command
     wait "$pid"
     return "$shown"
 }
+# The autostart entry goes to a configuration folder of the test's own, and is removed again.
+writes_and_removes_the_entry() { # command
+    local config="$work/autostart-config" entry
+    entry="$config/autostart/glimracode.desktop"
+    XDG_CONFIG_HOME=$config PATH=$user_path bash -c "$1" 2>"$work/stderr" &&
+        grep -q -- '--idle' "$entry" &&
+        XDG_CONFIG_HOME=$config PATH=$user_path glimracode --autostart off && [ ! -e "$entry" ] ||
+        { echo "     $(cat "$work/stderr")"; return 1; }
+}
+# The watcher waits, draws nothing while input is recent, and ends on SIGTERM with 0.
+waits_and_ends_on_sigterm() { # command
+    PATH=$user_path XDG_RUNTIME_DIR=$work bash -c "exec $1" 2>"$work/stderr" &
+    local pid=$! code
+    sleep 2
+    kill -0 "$pid" 2>/dev/null || { wait "$pid"; echo "     ended by itself: $(cat "$work/stderr")"; return 1; }
+    kill -TERM "$pid"
+    wait "$pid"
+    code=$?
+    [ "$code" -eq 0 ] || echo "     exit code $code after SIGTERM: $(cat "$work/stderr")"
+    [ "$code" -eq 0 ]
+}
 for command in "${documented[@]}"; do
     case $(command_kind "$command") in
+    autostart) check "\`$command\` writes the autostart entry, and --autostart off removes it" \
+        writes_and_removes_the_entry "$command" ;;
+    watcher) check "\`$command\` waits and ends on SIGTERM with 0" waits_and_ends_on_sigterm "$command" ;;
     prints) check "\`$command\` prints and succeeds" prints_and_succeeds "$command" ;;
     saver) check "\`$command\` draws and ends on SIGTERM with 0" runs_two_seconds_and_ends_on_sigterm "$command" ;;
     dialog) check "\`$command\` shows the settings dialog" shows_the_dialog "$command" ;;
