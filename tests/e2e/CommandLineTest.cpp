@@ -46,6 +46,8 @@ const Row Rows[] = {
     {GLIMRA_SAVER_PATH, "DISPLAY=:4093", "-root", 1, "glimracode: cannot open the X display"},
     {GLIMRA_SAVER_PATH, "DISPLAY=:4093", "--window", 1, "glimracode: cannot open the X display"},
     {GLIMRA_SAVER_PATH, "DISPLAY=:4093", "--window-id=0x200001", 1, "glimracode: cannot open the X display"},
+    {GLIMRA_SAVER_PATH, "DISPLAY=:4093", "/c", 1,
+     "glimracode: cannot open the settings dialog on the X display ':4093'"},
     {GLIMRA_SAVER_PATH, "WAYLAND_DISPLAY=wayland-9", "/s", 1,
      "glimracode: cannot connect to the Wayland display"},
     {GLIMRA_RENDER_PATH, "", "--version", 0, "glimracode-render 2.7.0"},

@@ -64,10 +64,21 @@ void LinuxProgramHost::RunSaver() {
 }
 
 void LinuxProgramHost::RunSettings() {
-    if (m_faces.RunSettingsDialog == nullptr && DisplayNamed())
-        return HandOver();
-    if (m_faces.RunSettingsDialog != nullptr && m_faces.RunSettingsDialog())
+    if (DisplayNamed()) {
+        if (m_faces.RunSettingsDialog == nullptr)
+            return HandOver();
+        if (m_faces.RunSettingsDialog())
+            return;
+        // A display was named and could not be reached: that is a failure, not a wish for text.
+        const char* x11 = std::getenv("DISPLAY");
+        const char* wayland = std::getenv("WAYLAND_DISPLAY");
+        std::fprintf(
+            stderr,
+            "glimracode: cannot open the settings dialog on the X display '%s' or the Wayland display '%s'\n",
+            x11 != nullptr ? x11 : "", wayland != nullptr ? wayland : "");
+        m_displayFailed = true;
         return;
+    }
     // Without a display the settings are still shown, as text. Read-only: showing the settings must
     // not create the file or its folder.
     const std::string path = FileSettingsStore::DefaultPath();

@@ -29,7 +29,7 @@ public:
     void RunSettings() override;
     void ChangePassword() override {}
 
-    // True once the saver found no display to show on.
+    // True once the saver or the dialog found no display to show on.
     bool DisplayFailed() const { return m_displayFailed; }
 
 private:
