@@ -134,8 +134,7 @@ TEST_F(Renderer, DpiDrawsTheCellsOfAScreenOfThatDensity) {
         std::smatch cell;
         ASSERT_TRUE(std::regex_search(run.out, cell, std::regex("cells of \\d+x(\\d+)"))) << run.err;
         at96 = dpi == 96 ? std::stoi(cell[1]) : at96;
-        // The ascent and the descent are rounded to whole pixels each.
-        EXPECT_NEAR(std::stoi(cell[1]), at96 * dpi / 96.0, 2.0) << dpi;
+        EXPECT_NEAR(std::stoi(cell[1]), at96 * dpi / 96.0, 2.0) << dpi; // ascent and descent are rounded
     }
 }
 
