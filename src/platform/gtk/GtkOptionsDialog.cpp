@@ -449,16 +449,22 @@ void GtkOptionsDialog::Ok() {
             return !m_closed;
         });
     gtk_widget_set_sensitive(m_window, FALSE);
+    std::string failure;
     try {
         m_options.StoreControls();
     } catch (const GlimraSettingsError& error) {
-        if (m_closed)
-            return;
-        gtk_widget_set_sensitive(m_window, TRUE);
-        ShowError(file != nullptr && !file->WriteProblem().empty() ? file->WriteProblem() : error.what());
+        failure = file != nullptr && !file->WriteProblem().empty() ? file->WriteProblem() : error.what();
+    }
+    // The store outlives the dialog, and must not call back into it.
+    if (file != nullptr)
+        file->SetLockWait(std::nullopt);
+    gtk_widget_set_sensitive(m_window, TRUE);
+    if (m_closed)
+        return;
+    if (!failure.empty()) {
+        ShowError(failure);
         return;
     }
-    gtk_widget_set_sensitive(m_window, TRUE);
     Cancel();
 }
 

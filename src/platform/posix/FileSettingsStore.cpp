@@ -94,7 +94,8 @@ std::string FileSettingsStore::DefaultPath() {
     return base + "/glimracode/settings.reg";
 }
 
-void FileSettingsStore::SetLockWait(std::chrono::milliseconds patience, AtomicFileLock::Waiting waiting) {
+void FileSettingsStore::SetLockWait(std::optional<std::chrono::milliseconds> patience,
+                                    AtomicFileLock::Waiting waiting) {
     m_lockPatience = patience;
     m_lockWaiting = std::move(waiting);
 }
@@ -126,8 +127,8 @@ FileSettingsStore::Commit(const std::function<void(RegistryExportDocument&)>& ch
                          "when it has finished.";
         return nullptr;
     case AtomicFileLock::Outcome::Refused:
-        m_writeProblem =
-            "The lock file '" + target + ".lock' is not a regular file of your own; nothing was saved.";
+        m_writeProblem = "The lock file '" + target +
+                         ".lock' cannot be used: it must be a regular file of your own. Nothing was saved.";
         return nullptr;
     }
     AtomicFile::RemoveLeftovers(target);

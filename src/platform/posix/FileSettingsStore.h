@@ -56,8 +56,8 @@ public:
     [[nodiscard]] const std::string& WriteProblem() const { return m_writeProblem; }
 
     // How long a write waits for another writer to finish, calling waiting between tries (see
-    // AtomicFileLock). Without a call, a write waits as long as the other writer takes.
-    void SetLockWait(std::chrono::milliseconds patience, AtomicFileLock::Waiting waiting);
+    // AtomicFileLock). Without patience, as at first, a write waits as long as the other writer takes.
+    void SetLockWait(std::optional<std::chrono::milliseconds> patience, AtomicFileLock::Waiting waiting = {});
 
     // A settings file holds a few kilobytes, an export of several Windows keys a few hundred. A
     // bigger file is not one of ours, and parsing it would cost memory out of all proportion; one

@@ -71,7 +71,7 @@ fullscreen_window() { # output
 }
 
 check "sway starts headless as $user" start_sway 640x480 || exit 1
-sway=$spawned sway_pid=$spawned_own
+sway_pid=$spawned_own
 # A headless seat has no devices; a real one has a keyboard and a pointer before the saver starts,
 # and a surface only gets the keyboard's focus for a keyboard that exists when it maps. wtype keeps
 # one while it sleeps.
@@ -203,8 +203,7 @@ as_user swaymsg output HEADLESS-2 resolution 1280x720 position 1280 0 >/dev/null
 spawn dense "$work/bin/glimracode" /s --font-size 1 --saturation 100
 saver=$spawned saver_pid=$spawned_own
 sleep 10
-# runuser stops itself when its child stops, and must be let go too.
-kill -STOP "$sway_pid" && sleep 5 && kill -CONT "$sway_pid" "$sway"
+kill -STOP "$sway_pid" && sleep 5 && kill -CONT "$sway_pid"
 sleep 14
 check "the densest settings through a 5 s stop of the compositor: it still runs" alive "$saver_pid"
 for output in HEADLESS-1 HEADLESS-2; do

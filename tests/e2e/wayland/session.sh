@@ -43,6 +43,8 @@ session_end() {
     local pid
     for pid in "${own_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${own_pids[@]}"; do wait_until 30 gone "$pid" || kill -KILL "$pid" 2>/dev/null || true; done
+    # runuser stops itself when its child is stopped (run.sh stalls sway so), and reaps nothing then.
+    for pid in "${pids[@]}"; do pkill -CONT -P "$pid" runuser || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }

@@ -98,8 +98,7 @@ TEST(SettingsFileWrites, ASaveThatFailsStoresNothingAndNamesTheFirstValueNotStor
 
 // Failures the user can mend are told in words, and store nothing.
 TEST(SettingsFileWrites, ASaveRefusedForAReasonTheUserCanMendSaysWhyAndWritesNothing) {
-    const std::string problems[] = {"is read-only; nothing was saved.",
-                                    ".lock' is not a regular file of your own"};
+    const std::string problems[] = {"is read-only; nothing was saved.", ".lock' cannot be used"};
     for (int row = 0; row < 2; ++row) {
         TemporaryFolder folder;
         const std::string path = folder.File("settings.reg"), lock = path + ".lock";
