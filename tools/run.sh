@@ -28,7 +28,7 @@ display_works() {
 }
 
 if [ $# -eq 0 ] && [ -z "${GLIMRA_HEADLESS:-}" ] && display_works; then
-  cmake --build build-release -j "${GLIMRA_JOBS:-2}" --target glimracode >/dev/null
+  cmake --build build-release -j "${GLIMRA_JOBS:-2}" --target glimracode glimracode-gtk >/dev/null
   echo "run: the saver, full screen on $DISPLAY; press a key, click or move the mouse to leave it" >&2
   exec build-release/bin/glimracode /s
 fi

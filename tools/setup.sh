@@ -20,7 +20,7 @@ if [ "${1:-all}" = all ]; then
     wine wine64 wine32:i386
     xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick
     sway grim wtype
-    x11-xserver-utils mutter dbus dbus-user-session python3-gi
+    mutter dbus dbus-user-session python3-gi
     python3 python3-fonttools
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db desktop-file-utils
   )
