@@ -69,7 +69,8 @@ void LinuxProgramHost::RunSettings() {
             return HandOver();
         if (m_faces.RunSettingsDialog())
             return;
-        // A display was named and could not be reached: that is a failure, not a wish for text.
+        // A display was named and could not be reached: a failure, told as one; the settings are
+        // still shown as text below.
         const char* x11 = std::getenv("DISPLAY");
         const char* wayland = std::getenv("WAYLAND_DISPLAY");
         std::fprintf(
@@ -77,7 +78,6 @@ void LinuxProgramHost::RunSettings() {
             "glimracode: cannot open the settings dialog on the X display '%s' or the Wayland display '%s'\n",
             x11 != nullptr ? x11 : "", wayland != nullptr ? wayland : "");
         m_displayFailed = true;
-        return;
     }
     // Without a display the settings are still shown, as text. Read-only: showing the settings must
     // not create the file or its folder.
