@@ -74,7 +74,17 @@ public:
     void SetPixelBudget(int64_t pixels) { m_budget = pixels; }
 
 private:
+    // The strips of one class by state, the first added for each key, so that finding the strip a
+    // glyph is drawn from costs the same however many strips there are.
+    struct ClassStrips {
+        CreatureClassRef CreatureClass;
+        std::vector<vGlimraAlphabet*> ByState;
+    };
+    // States beyond this are found by a search, so that a stray index cannot grow a table.
+    static constexpr int32_t MaxIndexedState = 1024;
+
     std::vector<std::unique_ptr<vGlimraAlphabet>> m_alphabets;
+    std::vector<ClassStrips> m_index;
     int64_t m_pixels = 0;
     int64_t m_budget;
 };
