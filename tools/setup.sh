@@ -17,7 +17,7 @@ if [ "${1:-all}" = all ]; then
     g++-multilib qemu-user libfreetype-dev:i386 libfontconfig-dev:i386 libpng-dev:i386
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
-    xvfb xauth xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick xscreensaver-data-extra
     sway grim wtype
     python3 python3-fonttools
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db
