@@ -38,6 +38,17 @@ void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, co
           int32_t sy, bool mirrorX, bool mirrorY, Combine combine) {
     if (width <= 0 || height <= 0 || dst.IsEmpty() || src.IsEmpty())
         return;
+    // A glyph's copy into a cell lies inside both pixmaps nearly always: at the smallest font a
+    // cell is two pixels, and working out the clipped spans would cost more than the copy.
+    if (!mirrorX && !mirrorY && dx >= 0 && dy >= 0 && sx >= 0 && sy >= 0 && width <= dst.Width() - dx &&
+        height <= dst.Height() - dy && width <= src.Width() - sx && height <= src.Height() - sy) {
+        bool changed = false;
+        for (int32_t j = 0; j < height; ++j)
+            changed |= combine(dst.Row(dy + j) + dx, src.Row(sy + j) + sx, width);
+        if (changed)
+            dst.NoteDamage(dx, dy, width, height);
+        return;
+    }
     const Span xs = ValidOffsets(dx, dst.Width(), sx, src.Width(), width, mirrorX);
     const Span ys = ValidOffsets(dy, dst.Height(), sy, src.Height(), height, mirrorY);
     if (xs.IsEmpty() || ys.IsEmpty())
