@@ -18,12 +18,6 @@ void vGlimraAlphabet::CreateStripBitmap() {
     Bitmap = Pixmap(StripWidth, StripHeight);
 }
 
-int32_t vGlimraAlphabet::SlotLeft(int32_t index) const {
-    if (index < 0 || index >= SlotCount)
-        return -1;
-    return index * SlotWidth + 1;
-}
-
 vGlimraAlphabet* vGlimraDictionary::AlphabetAt(int32_t index) const {
     if (index < 0 || index >= Count())
         return nullptr;

@@ -25,8 +25,12 @@ public:
 
     // Makes the strip's pixmap (black) at StripWidth x StripHeight.
     void CreateStripBitmap();
-    // -1 outside 0..SlotCount-1.
-    int32_t SlotLeft(int32_t index) const;
+    // -1 outside 0..SlotCount-1. Inline: every painted cell asks it.
+    int32_t SlotLeft(int32_t index) const {
+        if (index < 0 || index >= SlotCount)
+            return -1;
+        return index * SlotWidth + 1;
+    }
     bool HasPixels() const { return !Bitmap.IsEmpty(); }
 
     CreatureClassRef CreatureClass;
