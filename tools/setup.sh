@@ -18,7 +18,7 @@ if [ "${1:-all}" = all ]; then
     g++-multilib qemu-user libfreetype-dev:i386 libfontconfig-dev:i386 libpng-dev:i386
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 wine32:i386
-    xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick
+    xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick xscreensaver-data-extra
     sway grim wtype
     mutter dbus dbus-user-session python3-gi
     python3 python3-fonttools

@@ -120,8 +120,10 @@ void vGlimra::Draw(Pixmap& dc, int32_t width, int32_t height) {
 
 void vGlimra::Step(Pixmap& dc) {
     Spawn();
-    Tick(0);
-    Draw(dc);
+    vGlimraTicker::Tick(0);
+    const int32_t own = NextTickCount();
+    if (m_board)
+        m_board->TickAndDraw(own, dc, m_width, m_height);
 }
 
 void vGlimra::ForgetPictures() {

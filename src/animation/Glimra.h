@@ -27,7 +27,8 @@ public:
     void Tick(int32_t counter) override;
     // Draws the board over width x height from the origin of dc; 0 means the engine's own size.
     void Draw(Pixmap& dc, int32_t width = 0, int32_t height = 0);
-    // One tick as every host runs it: Spawn, Tick, then Draw over the engine's size.
+    // One tick as every host runs it: Spawn, Tick, then Draw over the engine's size, the last two
+    // column by column, to the same result.
     void Step(Pixmap& dc);
     // Has the next Draw repaint every creature, for a host that has overwritten the surface.
     void ForgetPictures();

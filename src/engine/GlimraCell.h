@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -133,19 +134,35 @@ public:
     int32_t Count() const { return m_count; }
     vGlimraCell* CellAt(int32_t index) const;
     void PlaceNew(vGlimraCell* cell, CreatureClassRef creatureClass);
-    void Tick(int32_t counter);
+    // Ticks the occupied cells top to bottom; a creature placed below the cell being ticked is
+    // ticked in the same pass, one placed above it or into it is not, as in a walk over every cell.
+    // Returns the number of cells ticked.
+    int32_t Tick(int32_t counter);
     // Returns the number of cells whose creature was asked to paint. tops, when it holds Count() + 1
     // values, are the row edges GridEdge gives for height, worked out by the caller.
     int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height, std::span<const int32_t> tops = {});
     void ForgetPictures();
     // Frees the cells top to bottom.
     void Clear();
+    // How many cells hold a creature.
+    int32_t Occupants() const { return m_occupants; }
 
 private:
+    friend class vGlimraCell;
+    void NoteOccupied(int32_t row, bool occupied);
+    // The occupied row at or after row, or Count() when there is none. It reads the live set, so a
+    // walk that asks again after each step sees creatures placed below it on the way.
+    int32_t NextOccupied(int32_t row) const;
+
     // One block for the column, built once: a walk reads the cells in memory order, and a large
     // grid pays no allocation per cell.
     vGlimraCell* m_cells = nullptr;
     int32_t m_count = 0;
+    // A bit per row, set while the cell holds a creature: the walks skip empty cells a word at a
+    // time, so most of a sparse column costs nothing.
+    std::vector<uint64_t> m_occupied;
+    int32_t m_occupants = 0;
+    static constexpr int32_t PrefetchDistance = 8;
 };
 
 // One registered behaviour and its weight in the weighted choice.

@@ -13,7 +13,7 @@ void vGlimraColumn::SetRows(int32_t rows) {
 
 void vGlimraColumn::Tick(int32_t counter) {
     vGlimraTicker::Tick(counter);
-    m_colony->Tick(counter);
+    m_cellsTicked = m_colony->Tick(counter);
 }
 
 int32_t vGlimraColumn::Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height,
@@ -40,16 +40,42 @@ vGlimraColumn* vGlimraBoard::ColumnAt(int32_t index) const {
 }
 
 void vGlimraBoard::Tick(int32_t counter) {
+    m_cellsTicked = 0;
     const int32_t count = Count();
-    for (int32_t i = 0; i < count; ++i)
-        m_columns[static_cast<size_t>(i)]->Tick(counter);
+    for (int32_t i = 0; i < count; ++i) {
+        vGlimraColumn& column = *m_columns[static_cast<size_t>(i)];
+        column.Tick(counter);
+        m_cellsTicked += column.CellsTicked();
+    }
 }
 
 void vGlimraBoard::Draw(Pixmap& dc, int32_t width, int32_t height) {
+    if (!PrepareDraw(dc, width, height))
+        return;
+    const int32_t count = Count();
+    for (int32_t i = 0; i < count; ++i)
+        DrawColumn(i, dc, height);
+}
+
+void vGlimraBoard::TickAndDraw(int32_t counter, Pixmap& dc, int32_t width, int32_t height) {
+    m_cellsTicked = 0;
+    const bool draws = PrepareDraw(dc, width, height);
+    const int32_t count = Count();
+    for (int32_t i = 0; i < count; ++i) {
+        vGlimraColumn& column = *m_columns[static_cast<size_t>(i)];
+        column.Tick(counter);
+        m_cellsTicked += column.CellsTicked();
+        if (draws)
+            DrawColumn(i, dc, height);
+    }
+}
+
+bool vGlimraBoard::PrepareDraw(Pixmap& dc, int32_t width, int32_t height) {
     m_cellsDrawn = 0;
+    m_cellsLookedAt = 0;
     const int32_t count = Count();
     if (count <= 0)
-        return;
+        return false;
     const uint32_t* bits = dc.IsEmpty() ? nullptr : dc.Row(0);
     if (bits != m_drawnBits || dc.Stride() != m_drawnStride || width != m_drawnWidth ||
         height != m_drawnHeight) {
@@ -59,12 +85,15 @@ void vGlimraBoard::Draw(Pixmap& dc, int32_t width, int32_t height) {
         m_drawnWidth = width;
         m_drawnHeight = height;
     }
-    const std::span<const int32_t> lefts = m_columnEdges.Edges(width, count);
-    const std::span<const int32_t> tops = m_rowEdges.Edges(height, m_columns.front()->Colony()->Count());
-    const int32_t width1 = lefts[1];
-    for (int32_t i = 0; i < count; ++i)
-        m_cellsDrawn +=
-            m_columns[static_cast<size_t>(i)]->Draw(dc, lefts[static_cast<size_t>(i)], width1, height, tops);
+    m_lefts = m_columnEdges.Edges(width, count);
+    m_tops = m_rowEdges.Edges(height, m_columns.front()->Colony()->Count());
+    return true;
+}
+
+void vGlimraBoard::DrawColumn(int32_t index, Pixmap& dc, int32_t height) {
+    vGlimraColumn& column = *m_columns[static_cast<size_t>(index)];
+    m_cellsLookedAt += column.Colony()->Occupants();
+    m_cellsDrawn += column.Draw(dc, m_lefts[static_cast<size_t>(index)], m_lefts[1], height, m_tops);
 }
 
 void vGlimraBoard::ForgetPictures() {

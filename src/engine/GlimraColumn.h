@@ -20,9 +20,12 @@ public:
     void Tick(int32_t counter) override;
     // Returns the number of cells whose creature was asked to paint; tops as for vGlimraColony::Draw.
     int32_t Draw(Pixmap& dc, int32_t left, int32_t width, int32_t height, std::span<const int32_t> tops = {});
+    // How many cells the last Tick ticked.
+    int32_t CellsTicked() const { return m_cellsTicked; }
 
 private:
     std::unique_ptr<vGlimraColony> m_colony;
+    int32_t m_cellsTicked = 0;
 };
 
 // The grid: columns left to right, each a colony of the same number of cells. It paints only
@@ -44,14 +47,25 @@ public:
     void Tick(int32_t counter);
     // Lays the columns out over width x height from the origin of dc; an empty board draws nothing.
     void Draw(Pixmap& dc, int32_t width, int32_t height);
+    // Tick then Draw, column by column: the same ticks, draws and pixels in the same order as the
+    // two walks one after the other, since a tick only changes its own column and writes no pixel,
+    // and a draw reads only pixels. A column's creatures are still in the cache when it is drawn.
+    void TickAndDraw(int32_t counter, Pixmap& dc, int32_t width, int32_t height);
     // The next Draw has every creature paint, whatever the cells showed before.
     void ForgetPictures();
     // How many cells the last Draw had paint.
     int32_t CellsDrawn() const { return m_cellsDrawn; }
+    // How many cells the last Tick and Draw looked at, each walk counted: only occupied ones.
+    int32_t CellsVisited() const { return m_cellsTicked + m_cellsLookedAt; }
     // Frees the columns left to right.
     void Clear();
 
 private:
+    // Forgets the cells' pictures when dc or the size is not what the last Draw painted; false when
+    // there is nothing to lay out.
+    bool PrepareDraw(Pixmap& dc, int32_t width, int32_t height);
+    void DrawColumn(int32_t index, Pixmap& dc, int32_t height);
+
     std::vector<std::unique_ptr<vGlimraColumn>> m_columns;
     // Where the previous Draw painted, to tell when the pictures the cells remember are not there.
     const uint32_t* m_drawnBits = nullptr;
@@ -59,6 +73,11 @@ private:
     int32_t m_drawnWidth = 0;
     int32_t m_drawnHeight = 0;
     int32_t m_cellsDrawn = 0;
+    int32_t m_cellsTicked = 0;
+    int32_t m_cellsLookedAt = 0;
+    // The edges of the layout PrepareDraw found, for DrawColumn.
+    std::span<const int32_t> m_lefts;
+    std::span<const int32_t> m_tops;
     GridLayout m_columnEdges;
     GridLayout m_rowEdges;
 };

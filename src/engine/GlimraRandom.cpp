@@ -18,9 +18,17 @@ uint64_t NextBits() {
     return z ^ (z >> 31);
 }
 
-// Rejection sampling keeps the draw exactly uniform for every n.
+// Rejection sampling keeps the draw exactly uniform for every n. Most draws repeat the bound of
+// the one before (a percentage, a strip's slot count), so its limit is kept rather than divided
+// out again.
 uint64_t UniformBelow(uint64_t n) {
-    const uint64_t limit = UINT64_MAX - UINT64_MAX % n;
+    static uint64_t s_bound = 1;
+    static uint64_t s_limit = UINT64_MAX;
+    if (n != s_bound) {
+        s_bound = n;
+        s_limit = UINT64_MAX - UINT64_MAX % n;
+    }
+    const uint64_t limit = s_limit;
     uint64_t bits;
     do {
         bits = NextBits();

@@ -1,5 +1,7 @@
 #include "glyphs/GlimraBitmap.h"
 
+#include <algorithm>
+
 namespace {
 vGlimraDictionary* g_dictionary = nullptr;
 }
@@ -16,12 +18,6 @@ void vGlimraAlphabet::CreateStripBitmap() {
     Bitmap = Pixmap(StripWidth, StripHeight);
 }
 
-int32_t vGlimraAlphabet::SlotLeft(int32_t index) const {
-    if (index < 0 || index >= SlotCount)
-        return -1;
-    return index * SlotWidth + 1;
-}
-
 vGlimraAlphabet* vGlimraDictionary::AlphabetAt(int32_t index) const {
     if (index < 0 || index >= Count())
         return nullptr;
@@ -29,6 +25,14 @@ vGlimraAlphabet* vGlimraDictionary::AlphabetAt(int32_t index) const {
 }
 
 vGlimraAlphabet* vGlimraDictionary::Find(CreatureClassRef creatureClass, int32_t stateIndex) const {
+    if (stateIndex >= 0 && stateIndex < MaxIndexedState) {
+        for (const ClassStrips& entry : m_index)
+            if (entry.CreatureClass == creatureClass)
+                return static_cast<size_t>(stateIndex) < entry.ByState.size()
+                           ? entry.ByState[static_cast<size_t>(stateIndex)]
+                           : nullptr;
+        return nullptr;
+    }
     for (const auto& alphabet : m_alphabets)
         if (alphabet->CreatureClass == creatureClass && alphabet->StateIndex == stateIndex)
             return alphabet.get();
@@ -49,13 +53,27 @@ vGlimraAlphabet* vGlimraDictionary::Add(CreatureClassRef creatureClass, int32_t 
         std::make_unique<vGlimraAlphabet>(creatureClass, stateIndex, slotWidth, slotHeight, slotCount, fits));
     if (fits)
         m_pixels += pixels;
-    return m_alphabets.back().get();
+    vGlimraAlphabet* added = m_alphabets.back().get();
+    if (stateIndex >= 0 && stateIndex < MaxIndexedState) {
+        auto entry = std::find_if(m_index.begin(), m_index.end(), [&](const ClassStrips& strips) {
+            return strips.CreatureClass == creatureClass;
+        });
+        if (entry == m_index.end())
+            entry = m_index.insert(m_index.end(), ClassStrips{creatureClass, {}});
+        const auto state = static_cast<size_t>(stateIndex);
+        if (entry->ByState.size() <= state)
+            entry->ByState.resize(state + 1, nullptr);
+        if (entry->ByState[state] == nullptr)
+            entry->ByState[state] = added;
+    }
+    return added;
 }
 
 void vGlimraDictionary::Clear() {
     for (auto& alphabet : m_alphabets)
         alphabet.reset();
     m_alphabets.clear();
+    m_index.clear();
     m_pixels = 0;
 }
 

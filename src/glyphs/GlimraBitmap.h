@@ -25,8 +25,12 @@ public:
 
     // Makes the strip's pixmap (black) at StripWidth x StripHeight.
     void CreateStripBitmap();
-    // -1 outside 0..SlotCount-1.
-    int32_t SlotLeft(int32_t index) const;
+    // -1 outside 0..SlotCount-1. Inline: every painted cell asks it.
+    int32_t SlotLeft(int32_t index) const {
+        if (index < 0 || index >= SlotCount)
+            return -1;
+        return index * SlotWidth + 1;
+    }
     bool HasPixels() const { return !Bitmap.IsEmpty(); }
 
     CreatureClassRef CreatureClass;
@@ -74,7 +78,17 @@ public:
     void SetPixelBudget(int64_t pixels) { m_budget = pixels; }
 
 private:
+    // The strips of one class by state, the first added for each key, so that finding the strip a
+    // glyph is drawn from costs the same however many strips there are.
+    struct ClassStrips {
+        CreatureClassRef CreatureClass;
+        std::vector<vGlimraAlphabet*> ByState;
+    };
+    // States beyond this are found by a search, so that a stray index cannot grow a table.
+    static constexpr int32_t MaxIndexedState = 1024;
+
     std::vector<std::unique_ptr<vGlimraAlphabet>> m_alphabets;
+    std::vector<ClassStrips> m_index;
     int64_t m_pixels = 0;
     int64_t m_budget;
 };

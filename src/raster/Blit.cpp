@@ -38,6 +38,17 @@ void Blit(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, co
           int32_t sy, bool mirrorX, bool mirrorY, Combine combine) {
     if (width <= 0 || height <= 0 || dst.IsEmpty() || src.IsEmpty())
         return;
+    // A glyph's copy into a cell lies inside both pixmaps nearly always: at the smallest font a
+    // cell is two pixels, and working out the clipped spans would cost more than the copy.
+    if (!mirrorX && !mirrorY && dx >= 0 && dy >= 0 && sx >= 0 && sy >= 0 && width <= dst.Width() - dx &&
+        height <= dst.Height() - dy && width <= src.Width() - sx && height <= src.Height() - sy) {
+        bool changed = false;
+        for (int32_t j = 0; j < height; ++j)
+            changed |= combine(dst.Row(dy + j) + dx, src.Row(sy + j) + sx, width);
+        if (changed)
+            dst.NoteDamage(dx, dy, width, height);
+        return;
+    }
     const Span xs = ValidOffsets(dx, dst.Width(), sx, src.Width(), width, mirrorX);
     const Span ys = ValidOffsets(dy, dst.Height(), sy, src.Height(), height, mirrorY);
     if (xs.IsEmpty() || ys.IsEmpty())
@@ -123,8 +134,35 @@ void FillBlack(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t heigh
         return;
     dst.NoteDamage(static_cast<int32_t>(x0), static_cast<int32_t>(y0), static_cast<int32_t>(x1 - x0),
                    static_cast<int32_t>(y1 - y0));
-    for (int64_t y = y0; y < y1; ++y)
-        std::fill(dst.Row(static_cast<int32_t>(y)) + x0, dst.Row(static_cast<int32_t>(y)) + x1, 0u);
+    for (int64_t y = y0; y < y1; ++y) {
+        uint32_t* row = dst.Row(static_cast<int32_t>(y));
+        // A cell's row is a few pixels, for which a call to memset costs more than the stores; a
+        // plain loop would become that call, so these are stores of sizes the compiler knows.
+        if (x1 - x0 <= 8) {
+            static constexpr uint32_t Zeros[4] = {};
+            uint32_t* out = row + x0;
+            int64_t left = x1 - x0;
+            if (left >= 4) {
+                std::memcpy(out, Zeros, sizeof Zeros);
+                left -= 4;
+                out += 4;
+            }
+            if (left >= 4) {
+                std::memcpy(out, Zeros, sizeof Zeros);
+                left -= 4;
+                out += 4;
+            }
+            if (left >= 2) {
+                std::memcpy(out, Zeros, 2 * sizeof(uint32_t));
+                left -= 2;
+                out += 2;
+            }
+            if (left >= 1)
+                *out = 0;
+        } else {
+            std::fill(row + x0, row + x1, 0u);
+        }
+    }
 }
 
 void CopyMirrored(Pixmap& dst, int32_t dx, int32_t dy, int32_t width, int32_t height, const Pixmap& src,

@@ -1,5 +1,8 @@
 #include "engine/EngineWorld.h"
 
+#include <chrono>
+#include <thread>
+
 #include "behaviours/GlimraPerson.h"
 #include "behaviours/GlimraStat.h"
 #include "engine/ProbeCreature.h"
@@ -207,4 +210,24 @@ TEST_F(Engine, TheDefaultAnimationFillsTheScreenWithGreenAndBlack) {
         }
     EXPECT_GT(green, 2000);
     EXPECT_EQ(other, 0) << "every lit pixel is a shade of the green fades";
+}
+
+TEST_F(Engine, EnginesMadeWithoutAPinnedSeedAnimateDifferently) {
+    Put("Saturation", 100);
+    const auto run = [] {
+        // Every run starts the generator from the same state, so only the engine's own seeding from
+        // the clock can tell two runs apart.
+        PinRandomSeed(7);
+        UnpinRandomSeed();
+        vGlimra engine(160, 120);
+        Pixmap surface(160, 120);
+        PrepareCreatureClasses(surface, GlobalGraphProps()->GlyphWidth, GlobalGraphProps()->GlyphHeight);
+        for (int i = 0; i < 20; ++i)
+            engine.Step(surface);
+        return surface;
+    };
+    const Pixmap first = run();
+    // A clock that moves on in coarse steps has moved on all the same.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_FALSE(run() == first) << "two saver runs would show the same animation";
 }

@@ -183,3 +183,36 @@ TEST(BoardDrawing, AnotherSurfaceOrSizeOrAForgetRepaintsEveryCreature) {
     EXPECT_EQ(board.CellsDrawn(), 2);
     EXPECT_EQ(a->drawn.size(), 4u);
 }
+
+// The walks skip empty cells by a set of occupied rows, kept a word of 64 rows at a time: a creature
+// that crosses into the next word during a walk, or dies, must be found there or forgotten.
+TEST(Board, TheWalksFollowCreaturesThatMoveAcrossWordsOfRowsOrDie) {
+    ProbeCreature::Log log;
+    vGlimraBoard board(2, 130);
+    Pixmap surface(20, 130);
+    ProbeCreature* mover = PlaceProbe(board, log, 0, 63, "mover");
+    mover->onTick = [](ProbeCreature& self) {
+        if (self.ticks == 1)
+            self.Cell->NextCell()->Place(self.Cell->Detach());
+    };
+    ProbeCreature* dier = PlaceProbe(board, log, 0, 127, "dier");
+    dier->onTick = [](ProbeCreature& self) { self.Kill(); };
+    PlaceProbe(board, log, 1, 129, "last");
+    log.events.clear();
+    board.TickAndDraw(0, surface, 20, 130);
+    EXPECT_EQ(log.events,
+              (std::vector<std::string>{"tick mover 63", "tick mover 64", "tick dier 127", "draw mover",
+                                        "draw dier", "tick last 129", "draw last"}));
+    EXPECT_EQ(board.ColumnAt(0)->Colony()->Occupants(), 2);
+    EXPECT_EQ(board.CellsVisited(), 4 + 3);
+
+    // The killed creature is freed by its cell without a tick, and nothing looks at the cell again.
+    log.events.clear();
+    board.TickAndDraw(1, surface, 20, 130);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"tick mover 64", "free dier", "draw mover",
+                                                    "tick last 129", "draw last"}));
+    EXPECT_EQ(board.ColumnAt(0)->Colony()->Occupants(), 1);
+    EXPECT_EQ(board.CellsVisited(), 3 + 2);
+    board.ColumnAt(1)->Colony()->CellAt(129)->Detach();
+    EXPECT_EQ(board.ColumnAt(1)->Colony()->Occupants(), 0);
+}
