@@ -8,6 +8,8 @@
 #include <memory>
 #include <tuple>
 
+#include "platform/linux/Autostart.h"
+#include "platform/linux/IdleMode.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "shell/GlimraCode.h"
 
@@ -169,6 +171,7 @@ GtkOptionsDialog::GtkOptionsDialog() {
     gtk_widget_set_margin_top(sweeper, 12);
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), sweeper, gtk_label_new("Sweeper"));
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), BuildStaticPage(), gtk_label_new("Static"));
+    gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), BuildIdlePage(), gtk_label_new("Idle"));
     GtkWidget* about = Memo(LinuxAboutText());
     gtk_container_set_border_width(GTK_CONTAINER(about), 6);
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), about, gtk_label_new("About"));
@@ -289,6 +292,49 @@ GtkWidget* GtkOptionsDialog::BuildStaticPage() {
     ColourPanel(GTK_GRID(page), 1, "Initial Color:", GlimraSettingId::StaticStartColor);
     ColourPanel(GTK_GRID(page), 2, "Mid Color:", GlimraSettingId::StaticMidColor);
     ColourPanel(GTK_GRID(page), 3, "Final Color:", GlimraSettingId::StaticEndColor);
+    return page;
+}
+
+// Its own page rather than a corner of General Settings, whose layout is the one the Windows dialog
+// shares; the choice is not one of the 25 values, so Defaults leaves it alone.
+GtkWidget* GtkOptionsDialog::BuildIdlePage() {
+    m_idleCheck = gtk_check_button_new_with_label("Start when the session is idle");
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(m_idleCheck), AutostartEntryExists() ? TRUE : FALSE);
+    m_idleMinutes = gtk_spin_button_new_with_range(1, MaxIdleMinutes, 1);
+    gtk_spin_button_set_digits(GTK_SPIN_BUTTON(m_idleMinutes), 0);
+    gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(m_idleMinutes), TRUE);
+    gtk_spin_button_set_update_policy(GTK_SPIN_BUTTON(m_idleMinutes), GTK_UPDATE_IF_VALID);
+    gtk_entry_set_activates_default(GTK_ENTRY(m_idleMinutes), TRUE);
+    gtk_entry_set_width_chars(GTK_ENTRY(m_idleMinutes), 6);
+    GlimraSettingsStore* store = InstalledSettingsStore();
+    gtk_spin_button_set_value(
+        GTK_SPIN_BUTTON(m_idleMinutes),
+        (store != nullptr ? ReadIdleMinutes(*store) : std::nullopt).value_or(DefaultIdleMinutes));
+    // Minutes mean nothing while the watcher is off, and off leaves the stored ones as they are.
+    g_object_bind_property(m_idleCheck, "active", m_idleMinutes, "sensitive", G_BINDING_SYNC_CREATE);
+
+    GtkWidget* choice = Grid();
+    gtk_grid_attach(GTK_GRID(choice), m_idleCheck, 0, 0, 3, 1);
+    gtk_grid_attach(GTK_GRID(choice), Label("after"), 0, 1, 1, 1);
+    gtk_grid_attach(GTK_GRID(choice), m_idleMinutes, 1, 1, 1, 1);
+    gtk_grid_attach(GTK_GRID(choice), Label("minutes without input"), 2, 1, 1, 1);
+    gtk_widget_set_margin_start(gtk_grid_get_child_at(GTK_GRID(choice), 0, 1), 24);
+
+    const std::string text =
+        "Ok adds GlimraCode's idle watcher to the programs that the desktop starts at login (" +
+        AutostartEntryPath() +
+        "), or takes it away; it works from the next login on. It starts the saver as glimracode /s "
+        "does and never locks the screen: keep the desktop's own lock, set to a longer time.\n\n"
+        "sway, Hyprland and the other desktops that do not read that folder start the watcher from "
+        "their own configuration instead: exec glimracode --idle MINUTES.";
+    GtkWidget* note = Label(text.c_str());
+    gtk_label_set_line_wrap(GTK_LABEL(note), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(note), 50);
+
+    GtkWidget* page = gtk_box_new(GTK_ORIENTATION_VERTICAL, 8);
+    gtk_container_set_border_width(GTK_CONTAINER(page), 6);
+    gtk_box_pack_start(GTK_BOX(page), Frame("Idle Watcher", choice), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(page), note, FALSE, FALSE, 0);
     return page;
 }
 
@@ -452,6 +498,9 @@ void GtkOptionsDialog::Ok() {
     std::string failure;
     try {
         m_options.StoreControls();
+        failure = StoreIdleChoice();
+        if (!failure.empty() && file != nullptr && !file->WriteProblem().empty())
+            failure = file->WriteProblem();
     } catch (const GlimraSettingsError& error) {
         failure = file != nullptr && !file->WriteProblem().empty() ? file->WriteProblem() : error.what();
     }
@@ -466,6 +515,15 @@ void GtkOptionsDialog::Ok() {
         return;
     }
     Cancel();
+}
+
+std::string GtkOptionsDialog::StoreIdleChoice() {
+    GtkSpinButton* minutes = IdleMinutesField();
+    // Text typed but not yet taken, as when Enter presses Ok from the field.
+    gtk_spin_button_update(minutes);
+    const bool on = gtk_toggle_button_get_active(IdleCheckBox()) != FALSE;
+    return SetIdleAutostart(*InstalledSettingsStore(), on,
+                            on ? std::optional(gtk_spin_button_get_value_as_int(minutes)) : std::nullopt);
 }
 
 void GtkOptionsDialog::Cancel() {

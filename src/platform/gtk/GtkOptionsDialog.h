@@ -17,6 +17,9 @@
 // OK saves and closes; Cancel, Escape and the window's close button close without saving. A save
 // that fails leaves the dialog open behind a modal error box that says why, when the settings file
 // knows, else names the refused value. A Save waits SaveLockPatience at most for another program's.
+//
+// A page of Linux's own, beyond the 25 values, offers the idle watcher: OK writes or removes its
+// autostart entry and stores its minutes beside the settings, as glimracode --autostart does.
 class GtkOptionsDialog final : public GlimraOptionsView {
 public:
     static constexpr std::chrono::milliseconds SaveLockPatience{3000};
@@ -45,6 +48,8 @@ public:
     [[nodiscard]] GtkButton* CancelButton() const { return GTK_BUTTON(m_cancelButton); }
     [[nodiscard]] GtkButton* DefaultsButton() const { return GTK_BUTTON(m_defaultsButton); }
     [[nodiscard]] GtkButton* ChangeFontButton() const { return GTK_BUTTON(m_changeFontButton); }
+    [[nodiscard]] GtkToggleButton* IdleCheckBox() const { return GTK_TOGGLE_BUTTON(m_idleCheck); }
+    [[nodiscard]] GtkSpinButton* IdleMinutesField() const { return GTK_SPIN_BUTTON(m_idleMinutes); }
 
     // The font chooser offers only faces that scale to any size, as the saver draws at any size.
     [[nodiscard]] static bool IsScalable(const PangoFontFace* face);
@@ -70,6 +75,7 @@ private:
     GtkWidget* BuildGeneralPage();
     GtkWidget* BuildCreaturePage();
     GtkWidget* BuildStaticPage();
+    GtkWidget* BuildIdlePage();
     GtkWidget* NumberField(GtkGrid* grid, int row, const char* label, GlimraSettingId setting);
     GtkWidget* ColourPanel(GtkGrid* grid, int row, const char* label, GlimraSettingId setting);
     GtkWidget* CharacterSample(GlimraSettingId setting);
@@ -80,6 +86,7 @@ private:
     void Cancel();
     void ChangeFont();
     void ShowError(const std::string& message);
+    [[nodiscard]] std::string StoreIdleChoice();
 
     static void OnSpinChanged(GtkEditable* editable, Binding* binding);
     static void OnToggled(GtkToggleButton* button, Binding* binding);
@@ -106,6 +113,8 @@ private:
     GtkWidget* m_cancelButton = nullptr;
     GtkWidget* m_defaultsButton = nullptr;
     GtkWidget* m_changeFontButton = nullptr;
+    GtkWidget* m_idleCheck = nullptr;
+    GtkWidget* m_idleMinutes = nullptr;
     bool m_closed = false;
     bool m_running = false;
     // Set while the dialog itself writes a spin button's text, so that GTK's echo of it is not

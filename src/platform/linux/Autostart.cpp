@@ -72,6 +72,10 @@ std::string WriteAutostartEntry(const std::string& program, int minutes) {
     return {};
 }
 
+bool AutostartEntryExists() {
+    return access(AutostartEntryPath().c_str(), F_OK) == 0;
+}
+
 std::string RemoveAutostartEntry() {
     const std::string path = AutostartEntryPath();
     if (unlink(path.c_str()) != 0 && errno != ENOENT)

@@ -15,6 +15,9 @@
 // The desktop entry that runs "program --idle minutes"; program is quoted as desktop entries want.
 [[nodiscard]] std::string AutostartEntryText(const std::string& program, int minutes);
 
+// Whether the session starts the watcher at login: an entry stands at AutostartEntryPath().
+[[nodiscard]] bool AutostartEntryExists();
+
 // Both answer an empty text on success, else why not.
 [[nodiscard]] std::string WriteAutostartEntry(const std::string& program, int minutes);
 [[nodiscard]] std::string RemoveAutostartEntry();

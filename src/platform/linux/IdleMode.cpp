@@ -108,16 +108,9 @@ int Watch(const IdleCommand& command) {
 }
 
 int Autostart(const IdleCommand& command) {
-    std::string problem;
-    if (command.What == IdleCommand::Action::AutostartOff) {
-        problem = RemoveAutostartEntry();
-    } else {
-        FileSettingsStore store;
-        if (command.Minutes && !StoreIdleMinutes(store, *command.Minutes))
-            problem = "cannot store the idle minutes in " + store.Path();
-        else
-            problem = WriteAutostartEntry(ThisProgram(), command.Minutes.value_or(StoredMinutes()));
-    }
+    FileSettingsStore store;
+    const std::string problem =
+        SetIdleAutostart(store, command.What == IdleCommand::Action::AutostartOn, command.Minutes);
     if (problem.empty())
         return 0;
     std::fprintf(stderr, "glimracode: %s\n", problem.c_str());
@@ -125,6 +118,17 @@ int Autostart(const IdleCommand& command) {
 }
 
 } // namespace
+
+std::string SetIdleAutostart(GlimraSettingsStore& store, bool on, std::optional<int> minutes) {
+    if (!on)
+        return RemoveAutostartEntry();
+    if (minutes && !StoreIdleMinutes(store, *minutes)) {
+        const auto* file = dynamic_cast<const FileSettingsStore*>(&store);
+        return "cannot store the idle minutes" + (file != nullptr ? " in " + file->Path() : std::string());
+    }
+    return WriteAutostartEntry(ThisProgram(),
+                               minutes.value_or(ReadIdleMinutes(store).value_or(DefaultIdleMinutes)));
+}
 
 IdleCommand ParseIdleCommand(int argc, char** argv) {
     if (argc < 2)

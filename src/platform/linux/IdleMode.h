@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "settings/GlimraSettingsStore.h"
+
 // The Linux session's own modes of glimracode: the idle watcher and its autostart entry.
 //   --idle [MINUTES]          watch the session, start the saver after MINUTES of idleness
 //                             (default: the stored minutes, else 10)
@@ -23,6 +25,12 @@ struct IdleCommand {
 // Runs the mode the arguments name and answers the exit code; nothing when they name neither, and
 // then the caller goes on with the saver's own switches.
 [[nodiscard]] std::optional<int> RunIdleMode(int argc, char** argv);
+
+// What --autostart on [MINUTES] and --autostart off do, and what the settings dialog's Ok does with
+// its idle choice. On stores minutes, when given, in store, then writes the entry that runs the
+// glimracode beside this program with the stored minutes; off removes the entry and leaves the
+// minutes. An empty text on success, else why not.
+[[nodiscard]] std::string SetIdleAutostart(GlimraSettingsStore& store, bool on, std::optional<int> minutes);
 
 inline constexpr const char* IdleModeUsage =
     "       glimracode --idle [MINUTES] | --autostart on [MINUTES] | --autostart off\n"

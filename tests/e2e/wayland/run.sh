@@ -72,10 +72,11 @@ fullscreen_window() { # output
 
 check "sway starts headless as $user" start_sway 640x480 || exit 1
 sway_pid=$spawned_own
-# A headless seat has no devices; a real one has a keyboard and a pointer before the saver starts,
-# and a surface only gets the keyboard's focus for a keyboard that exists when it maps. wtype keeps
-# one while it sleeps.
+# A headless seat has no devices; a real one has a keyboard and a pointer before the saver starts.
+# wtype keeps one while it sleeps. A keyboard that wtype makes for one key presses it at once, before
+# any client could have asked the seat for it, so "wtype KEY" needs a keyboard already there.
 spawn keyboard wtype -s 3600000
+keyboard_pid=$spawned_own
 spawn pointer "$work/bin/glimra-virtual-pointer"
 seat_ready() { as_user swaymsg -t get_seats | grep -q '"capabilities": 3'; }
 check "the seat gets a keyboard and a pointer" wait_until 50 seat_ready || exit 1
@@ -92,6 +93,17 @@ check "the first copy still runs" alive "$saver_pid"
 as_user wtype a
 check "a key ends it with 0" ends_with "$saver" "$saver_pid" 30 0
 check "the window shows again once it ends" wait_until 30 shows_red HEADLESS-1
+
+# A keyboard that sleeps and wakes while the saver runs (a Bluetooth one) leaves the seat and comes
+# back as a new device; a key on it, a moment later as a person's would be, ends the saver.
+start_saver rejoined
+wait_covered HEADLESS-1
+kill "$keyboard_pid"
+pointer_only() { as_user swaymsg -t get_seats | grep -q '"capabilities": 1,'; }
+keyboard_went() { wait_until 30 pointer_only && alive "$saver_pid"; }
+check "a keyboard that goes leaves the saver running" keyboard_went
+spawn woken wtype -s 1000 k -s 3600000
+check "a key on a keyboard that came while it ran ends it with 0" ends_with "$saver" "$saver_pid" 50 0
 
 # A click, at once (clicks need no grace period).
 start_saver click

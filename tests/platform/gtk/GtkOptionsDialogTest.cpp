@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/gtk/GtkOptionsDialog.h"
+#include "platform/linux/Autostart.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
@@ -64,12 +65,15 @@ protected:
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
         m_path = (m_folder / "settings.reg").string();
+        // Every Ok writes or removes the idle watcher's autostart entry: never the user's own.
+        setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
     }
 
     void TearDown() override {
         m_dialog.reset();
         Pump();
         InstallSettingsStore(nullptr);
+        unsetenv("XDG_CONFIG_HOME");
         fs::remove_all(m_folder);
     }
 
@@ -88,10 +92,12 @@ protected:
         settings.Save(writer);
     }
 
-    std::string ReadSettings() const {
-        std::ifstream in(m_path, std::ios::binary);
+    static std::string ReadText(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), {}};
     }
+
+    std::string ReadSettings() const { return ReadText(m_path); }
 
     void Open(FileSettingsStore::Access access = FileSettingsStore::Access::ReadWrite) {
         m_store = std::make_unique<FileSettingsStore>(m_path, access);
@@ -140,9 +146,9 @@ TEST_F(GtkOptionsDialogTest, OpensAsTheDialogWithItsPagesInOrder) {
     Open();
     EXPECT_STREQ(gtk_window_get_title(m_dialog->Window()), "vGlimra Screen Saver");
     EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(m_dialog->Window())));
-    const char* expected[] = {"General Settings", "Creature", "Sweeper", "Static", "About"};
-    ASSERT_EQ(gtk_notebook_get_n_pages(m_dialog->Pages()), 5);
-    for (int page = 0; page < 5; ++page)
+    const char* expected[] = {"General Settings", "Creature", "Sweeper", "Static", "Idle", "About"};
+    ASSERT_EQ(gtk_notebook_get_n_pages(m_dialog->Pages()), 6);
+    for (int page = 0; page < 6; ++page)
         EXPECT_STREQ(gtk_notebook_get_tab_label_text(m_dialog->Pages(),
                                                      gtk_notebook_get_nth_page(m_dialog->Pages(), page)),
                      expected[page]);
@@ -160,7 +166,7 @@ TEST_F(GtkOptionsDialogTest, TheAboutPageTellsALinuxUserHowToMakeItTheSaverAndWh
     Open();
     GtkTextIter start, end;
     gtk_text_buffer_get_bounds(gtk_text_view_get_buffer(GTK_TEXT_VIEW(gtk_bin_get_child(
-                                   GTK_BIN(gtk_notebook_get_nth_page(m_dialog->Pages(), 4))))),
+                                   GTK_BIN(gtk_notebook_get_nth_page(m_dialog->Pages(), 5))))),
                                &start, &end);
     const std::string about =
         std::unique_ptr<gchar, decltype(&g_free)>(gtk_text_iter_get_text(&start, &end), &g_free).get();
@@ -341,6 +347,39 @@ TEST_F(GtkOptionsDialogTest, TheFontChooserOffersScalableFacesAndKeepsOnlyFaceAn
     }
     g_free(families);
     EXPECT_TRUE(found);
+}
+
+TEST_F(GtkOptionsDialogTest, OkWritesOrRemovesTheIdleWatchersEntryAndCancelLeavesIt) {
+    const std::string entry = AutostartEntryPath();
+    Open();
+    EXPECT_FALSE(gtk_toggle_button_get_active(m_dialog->IdleCheckBox()));
+    EXPECT_FALSE(gtk_widget_get_sensitive(GTK_WIDGET(m_dialog->IdleMinutesField())));
+    EXPECT_EQ(gtk_spin_button_get_value_as_int(m_dialog->IdleMinutesField()), DefaultIdleMinutes);
+    gtk_toggle_button_set_active(m_dialog->IdleCheckBox(), TRUE);
+    EXPECT_TRUE(gtk_widget_get_sensitive(GTK_WIDGET(m_dialog->IdleMinutesField())));
+    Press(m_dialog->CancelButton());
+    EXPECT_FALSE(fs::exists(entry));
+
+    m_dialog.reset();
+    Open();
+    gtk_toggle_button_set_active(m_dialog->IdleCheckBox(), TRUE);
+    // Typed and not yet taken by the field, as when Enter presses Ok from it.
+    gtk_entry_set_text(GTK_ENTRY(m_dialog->IdleMinutesField()), "25");
+    Press(m_dialog->OkButton());
+    ASSERT_TRUE(m_dialog->Closed());
+    EXPECT_NE(ReadText(entry).find("glimracode\" --idle 25\n"), std::string::npos) << ReadText(entry);
+    EXPECT_NE(ReadSettings().find("\"Linux Idle Minutes\"=dword:00000019"), std::string::npos)
+        << ReadSettings();
+
+    m_dialog.reset();
+    Open();
+    EXPECT_TRUE(gtk_toggle_button_get_active(m_dialog->IdleCheckBox()));
+    EXPECT_EQ(gtk_spin_button_get_value_as_int(m_dialog->IdleMinutesField()), 25);
+    gtk_toggle_button_set_active(m_dialog->IdleCheckBox(), FALSE);
+    Press(m_dialog->OkButton());
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_NE(ReadSettings().find("\"Linux Idle Minutes\"=dword:00000019"), std::string::npos)
+        << "off keeps the minutes, as --autostart off does";
 }
 
 TEST_F(GtkOptionsDialogTest, AFailingSaveShowsItsMessageAndTheDialogStaysOpen) {
