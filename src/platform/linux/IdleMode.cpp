@@ -131,7 +131,7 @@ std::string SetIdleAutostart(GlimraSettingsStore& store, bool on, std::optional<
 }
 
 IdleCommand ParseIdleCommand(int argc, char** argv) {
-    if (argc < 2)
+    if (!IsIdleModeLine(argc, argv))
         return {};
     const std::string_view option = argv[1];
     IdleCommand command;
@@ -150,8 +150,6 @@ IdleCommand ParseIdleCommand(int argc, char** argv) {
         }
         return command;
     }
-    if (option != "--autostart")
-        return {};
     const std::string_view state = argc >= 3 ? argv[2] : "";
     if (state == "off" && argc == 3) {
         command.What = IdleCommand::Action::AutostartOff;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "settings/GlimraSettingsStore.h"
 
@@ -40,3 +41,12 @@ inline constexpr const char* IdleModeUsage =
     "  --idle-seconds N  the same after N seconds, for testing\n"
     "  --autostart on  makes the session start --idle at login (an XDG autostart entry)\n"
     "  --autostart off removes that entry\n";
+
+// Whether a command line asks for one of these modes. Header-only, so that glimracode, which links
+// no GLib, can tell the line to hand over.
+inline bool IsIdleModeLine(int argc, const char* const* argv) {
+    if (argc < 2)
+        return false;
+    const std::string_view first = argv[1];
+    return first == "--idle" || first == "--idle-seconds" || first == "--autostart";
+}

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "platform/linux/StopSignals.h"
 #include "platform/linux/X11HackOptions.h"
 
@@ -26,12 +24,3 @@ struct LinuxFaces {
     // The file name, beside this program, of the program that has the faces this one lacks.
     const char* Sibling = nullptr;
 };
-
-// Whether a command line asks for the idle watcher or its autostart entry, which read their own
-// options.
-inline bool IsIdleModeLine(int argc, const char* const* argv) {
-    if (argc < 2)
-        return false;
-    const std::string_view first = argv[1];
-    return first == "--idle" || first == "--idle-seconds" || first == "--autostart";
-}
