@@ -171,6 +171,7 @@ TEST_F(GtkOptionsDialogTest, TheAboutPageTellsALinuxUserHowToMakeItTheSaverAndWh
     const std::string about =
         std::unique_ptr<gchar, decltype(&g_free)>(gtk_text_iter_get_text(&start, &end), &g_free).get();
     EXPECT_NE(about.find("swayidle timeout 300 'glimracode /s'"), std::string::npos) << about;
+    EXPECT_NE(about.find("glimracode --autostart on"), std::string::npos) << "no way for GNOME is told";
     EXPECT_NE(about.find(FileSettingsStore::DefaultPath()), std::string::npos) << about;
     EXPECT_EQ(about.find("GlimraCode.scr"), std::string::npos) << "the Windows steps are shown";
 }
