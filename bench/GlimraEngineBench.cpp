@@ -15,6 +15,7 @@
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FreeTypeRasteriser.h"
 #include "raster/Blit.h"
+#include "raster/DamageBands.h"
 #include "settings/GlimraSettings.h"
 #include "shell/GlimraModules.h"
 #include "support/MemorySettingsStore.h"
@@ -108,6 +109,36 @@ void BM_CopyEveryCell(benchmark::State& state) {
     state.counters["cells"] = columns * rows;
 }
 
+// What an X11 host does with a tick's damage before presenting it: the damage of a steady-state
+// tick, rewritten as bands, with the rectangles and pixel rows the server copies before and after.
+void BM_BandDamage(benchmark::State& state) {
+    const auto width = static_cast<int32_t>(state.range(0));
+    const auto height = static_cast<int32_t>(state.range(1));
+    World world(5);
+    Pixmap surface(width, height);
+    surface.TrackDamage(true);
+    const std::unique_ptr<vGlimra> engine = StartEngine(surface, width, height);
+    for (int i = 0; i < 1200; ++i) {
+        surface.ClearDamage();
+        engine->Step(surface);
+    }
+    const std::vector<PixRect> damage = surface.Damage();
+    DamageBands bands;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(bands.Band(damage, static_cast<int32_t>(state.range(2))).data());
+    const auto rows = [](const std::vector<PixRect>& rects) {
+        int64_t total = 0;
+        for (const PixRect& rect : rects)
+            total += rect.Height;
+        return static_cast<double>(total);
+    };
+    const std::vector<PixRect>& banded = bands.Band(damage, static_cast<int32_t>(state.range(2)));
+    state.counters["rects"] = static_cast<double>(damage.size());
+    state.counters["rows"] = rows(damage);
+    state.counters["bands"] = static_cast<double>(banded.size());
+    state.counters["band rows"] = rows(banded);
+}
+
 void BM_PrepareStrips(benchmark::State& state) {
     World world(5);
     vGlimra engine(1920, 1080);
@@ -132,6 +163,11 @@ BENCHMARK(BM_EngineTick)
     ->Args({3840, 2160, 5, 10})
     ->Args({3840, 2160, 100, 10})
     ->Args({3840, 2160, 100, 6})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BandDamage)
+    ->ArgNames({"w", "h", "gap"})
+    ->Args({1920, 1080, 32})
+    ->Args({3840, 2160, 32})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CopyEveryCell)
     ->ArgNames({"w", "h"})

@@ -178,7 +178,9 @@ void X11BackBuffer::PutClipped(const PixRect* rects, size_t count) {
     }
     if (m_clip.empty())
         return;
-    XSetClipRectangles(m_display, m_clipGc, 0, 0, m_clip.data(), static_cast<int>(m_clip.size()), Unsorted);
+    // Bands clipped to the surface are still bands, and a list in that order spares the server
+    // sorting it into a region.
+    XSetClipRectangles(m_display, m_clipGc, 0, 0, m_clip.data(), static_cast<int>(m_clip.size()), YXBanded);
     Put(m_clipGc, PixRect{left, top, right - left, bottom - top});
 }
 
@@ -188,10 +190,13 @@ void X11BackBuffer::PresentDamage() {
         return;
     if (m_shared) {
         // The server copies from shared memory whatever the request names, so one request over the
-        // damage's bounds, clipped to the damaged rectangles, costs it only their pixels and spares
-        // it a request per rectangle. Batches keep each clip list within a core request's size.
-        for (size_t first = 0; first < damage.size(); first += MaxClipRects)
-            PutClipped(damage.data() + first, std::min(MaxClipRects, damage.size() - first));
+        // damage's bounds, clipped to the damage, costs it only those pixels and spares it a request
+        // per rectangle. The cells' damage runs down columns, which the server would copy a pixel
+        // row of each cell at a time; bands across the screen need far fewer rows. Batches keep
+        // each clip list within a core request's size.
+        const std::vector<PixRect>& bands = m_bands.Band(damage, BandGap);
+        for (size_t first = 0; first < bands.size(); first += MaxClipRects)
+            PutClipped(bands.data() + first, std::min(MaxClipRects, bands.size() - first));
     } else {
         // Without shared memory every pixel of a request goes through the socket: a bounding box
         // would send the undamaged pixels too.

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "raster/DamageBands.h"
 #include "raster/Pixmap.h"
 
 // The engine's drawing surface kept in client memory and copied to a window on request.
@@ -32,8 +33,9 @@ public:
     bool UsesSharedMemory() const { return m_shared; }
 
     // Copies every rectangle the surface noted as changed to the window, then forgets them. With
-    // shared memory that is one clipped request per MaxClipRects rectangles, else one per rectangle;
-    // nothing else of the surface is copied.
+    // shared memory that is one request clipped to the damage in bands per MaxClipRects bands, which
+    // may take in a few undamaged pixels between damaged ones; without, one request per rectangle,
+    // and nothing else of the surface is copied.
     void PresentDamage();
     // Copies a rectangle of the surface to the same place in the window, as an Expose asks.
     void Repaint(int32_t x, int32_t y, int32_t width, int32_t height);
@@ -44,10 +46,14 @@ private:
     bool CreatePlainImage(Visual* visual, int depth, int32_t width, int32_t height);
     std::optional<PixRect> ClipToSurface(const PixRect& rect) const;
     void Put(GC gc, const PixRect& rect);
+    // rects in bands, as DamageBands gives them.
     void PutClipped(const PixRect* rects, size_t count);
 
     // 8 bytes each: a clip list of this many fits a core request of 256 kB with room to spare.
     static constexpr size_t MaxClipRects = 16384;
+    // Spans of damage this close on the same rows are presented as one: the server's copy of a row
+    // costs about as much as copying this many more pixels in it (measured on Xvfb at 3840x2160).
+    static constexpr int32_t BandGap = 48;
 
     Display* m_display;
     Drawable m_window;
@@ -55,6 +61,7 @@ private:
     // Carries the damaged rectangles as its clip list; m_gc stays unclipped for repaints.
     GC m_clipGc = nullptr;
     std::vector<XRectangle> m_clip;
+    DamageBands m_bands;
     XImage* m_image = nullptr;
     XShmSegmentInfo m_segment{};
     bool m_shared = false;
