@@ -23,32 +23,20 @@ constexpr size_t MaxStaleRects = 4096;
 
 } // namespace
 
-std::unique_ptr<WaylandShmPresenter>
-WaylandShmPresenter::Create(const WaylandShmGlobals& globals, int32_t width, int32_t height, int32_t scale) {
-    if (!globals.Complete() || width <= 0 || height <= 0 || scale <= 0)
+std::unique_ptr<WaylandShmPresenter> WaylandShmPresenter::Create(const WaylandShmGlobals& globals,
+                                                                 wl_surface* surface, int32_t width,
+                                                                 int32_t height, int32_t scale) {
+    if (!globals.Complete() || surface == nullptr || width <= 0 || height <= 0 || scale <= 0)
         return nullptr;
     std::unique_ptr<WaylandShmPresenter> presenter(new WaylandShmPresenter());
     presenter->m_globals = globals;
+    presenter->m_wlSurface = surface;
     presenter->m_scale = scale;
     if (!presenter->Allocate(globals, width, height))
         return nullptr;
     presenter->m_surface = Pixmap(width, height);
     presenter->m_surface.TrackDamage(true);
     return presenter;
-}
-
-void WaylandShmPresenter::Attach(wl_surface* parent) {
-    if (m_wlSurface != nullptr || parent == nullptr)
-        return;
-    m_wlSurface = wl_compositor_create_surface(m_globals.Compositor);
-    wl_region* nowhere = wl_compositor_create_region(m_globals.Compositor);
-    wl_surface_set_input_region(m_wlSurface, nowhere);
-    wl_region_destroy(nowhere);
-    wl_surface_set_buffer_scale(m_wlSurface, m_scale);
-    m_subsurface = wl_subcompositor_get_subsurface(m_globals.Subcompositor, m_wlSurface, parent);
-    wl_subsurface_set_position(m_subsurface, 0, 0);
-    // Desynchronised: our commits show at once instead of waiting for the toolkit's next commit.
-    wl_subsurface_set_desync(m_subsurface);
 }
 
 bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t width, int32_t height) {
@@ -90,10 +78,6 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
 WaylandShmPresenter::~WaylandShmPresenter() {
     if (m_frame != nullptr)
         wl_callback_destroy(m_frame);
-    if (m_subsurface != nullptr)
-        wl_subsurface_destroy(m_subsurface);
-    if (m_wlSurface != nullptr)
-        wl_surface_destroy(m_wlSurface);
     for (Buffer& buffer : m_buffers)
         if (buffer.Handle != nullptr)
             wl_buffer_destroy(buffer.Handle);
@@ -112,7 +96,7 @@ void WaylandShmPresenter::NoteStale(std::vector<PixRect>& stale, const std::vect
 
 bool WaylandShmPresenter::CanSend() const {
     // A failed flush is EAGAIN while the compositor has not read what came before; a closed
-    // connection is GDK's to report, on its own next flush.
+    // connection is the event loop's to report, on its own next flush.
     if (wl_display_flush(m_globals.Display) < 0)
         return false;
     pollfd socket{wl_display_get_fd(m_globals.Display), POLLOUT, 0};
@@ -146,7 +130,7 @@ std::vector<PixRect> WaylandShmPresenter::DamageToSend(const std::vector<PixRect
 
 void WaylandShmPresenter::Present() {
     const std::vector<PixRect>& damage = m_surface.Damage();
-    if (m_wlSurface == nullptr || damage.empty() || m_frame != nullptr || !CanSend())
+    if ((damage.empty() && m_sentOnce) || m_frame != nullptr || !CanSend())
         return;
     Buffer* target = nullptr;
     for (Buffer& buffer : m_buffers)
@@ -167,7 +151,8 @@ void WaylandShmPresenter::Present() {
     // Damage in buffer pixels came with version 4 of the surface; before it, damage is in surface
     // coordinates, which a scaled buffer divides.
     const bool bufferDamage = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_wlSurface)) >= 4;
-    for (const PixRect& rect : DamageToSend(damage, whole)) {
+    const std::vector<PixRect> sent = m_sentOnce ? DamageToSend(damage, whole) : std::vector<PixRect>{whole};
+    for (const PixRect& rect : sent) {
         if (bufferDamage) {
             wl_surface_damage_buffer(m_wlSurface, rect.X, rect.Y, rect.Width, rect.Height);
             continue;
@@ -182,6 +167,7 @@ void WaylandShmPresenter::Present() {
     wl_callback_add_listener(m_frame, &FrameListener, this);
     wl_surface_commit(m_wlSurface);
     target->Busy = true;
+    m_sentOnce = true;
     m_surface.ClearDamage();
 }
 

@@ -86,6 +86,12 @@ check "a full-screen window shows on HEADLESS-1" fullscreen_window HEADLESS-1 ||
 # One output: covered above the full-screen window, animated, one copy only, woken by a key.
 start_saver one
 check "one output: the saver covers it" wait_covered HEADLESS-1
+# The saver draws in glimracode itself, which a daemon or the idle watcher starts on every activation:
+# libwayland-client, and no toolkit.
+maps() { grep -qE "$2" "/proc/$1/maps"; }
+maps_none() { ! maps "$@"; }
+check "one output: the saver talks to the compositor itself" maps "$saver_pid" 'libwayland-client[^/]*\.so'
+check "one output: the saver maps no toolkit" maps_none "$saver_pid" 'lib(gtk|gdk|cairo|pango|glib|gobject)[^/]*\.so'
 check_outputs one-output HEADLESS-1
 spawn second "$work/bin/glimracode" /s
 check "a second copy ends at once with 0" ends_with "$spawned" "$spawned_own" 20 0
