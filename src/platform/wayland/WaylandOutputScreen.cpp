@@ -100,11 +100,9 @@ void WaylandOutputScreen::OnToplevelClose(void* data, xdg_toplevel*) {
 }
 
 void WaylandOutputScreen::Configured(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) {
-        // The size is left to us: the output's own, in logical pixels.
-        width = m_output.LogicalWidth > 0 ? m_output.LogicalWidth : m_output.ModeWidth / m_scale;
-        height = m_output.LogicalHeight > 0 ? m_output.LogicalHeight : m_output.ModeHeight / m_scale;
-    }
+    const GlimraPoint size = m_output.SurfaceSize(width, height);
+    width = size.X;
+    height = size.Y;
     if (m_width == 0) {
         m_width = width;
         m_height = height;

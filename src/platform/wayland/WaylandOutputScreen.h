@@ -4,43 +4,18 @@
 #include <memory>
 
 #include "platform/linux/PollTimers.h"
+#include "platform/wayland/WaylandOutput.h"
 #include "platform/wayland/WaylandShmPresenter.h"
 #include "shell/GlimraSaverMain.h"
 
-struct wl_output;
 struct wl_surface;
 struct xdg_surface;
 struct xdg_toplevel;
 struct xdg_wm_base;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
-struct zxdg_output_v1;
 
 class WaylandSaver;
-
-// One output of the compositor, as its events have described it so far.
-struct WaylandOutput {
-    WaylandSaver* Saver = nullptr;
-    uint32_t Name = 0;
-    wl_output* Handle = nullptr;
-    zxdg_output_v1* Xdg = nullptr;
-    // Where the output sits in the compositor's layout, in logical pixels: xdg-output's place where
-    // the compositor offers it (it accounts for scale), else wl_output's geometry.
-    int32_t X = 0;
-    int32_t Y = 0;
-    bool PlacedByXdg = false;
-    // xdg-output's logical size; 0 until told.
-    int32_t LogicalWidth = 0;
-    int32_t LogicalHeight = 0;
-    // The current mode, in device pixels.
-    int32_t ModeWidth = 0;
-    int32_t ModeHeight = 0;
-    int32_t Scale = 1;
-    // wl_output's first done has come: size and scale are known.
-    bool Described = false;
-    // The compositor took our surface off this output; it gets no other one.
-    bool Refused = false;
-};
 
 // Which of the two ways of covering an output the compositor offers; layer shell wins.
 struct WaylandShells {

@@ -34,14 +34,11 @@ T* Bind(wl_registry* registry, uint32_t name, const wl_interface& interface, uin
 }
 
 const wl_output_listener OutputListener = {
-    // geometry: the place in the layout, unless xdg-output tells the logical one.
     [](void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
-       int32_t) {
+       int32_t transform) {
         auto* output = static_cast<WaylandOutput*>(data);
-        if (!output->PlacedByXdg) {
-            output->X = x;
-            output->Y = y;
-        }
+        output->GeometryPlace = {x, y};
+        output->Transform = transform;
     },
     [](void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
         if ((flags & WL_OUTPUT_MODE_CURRENT) == 0)
@@ -66,8 +63,7 @@ const zxdg_output_v1_listener XdgOutputListener = {
     [](void* data, zxdg_output_v1*, int32_t x, int32_t y) {
         auto* output = static_cast<WaylandOutput*>(data);
         output->PlacedByXdg = true;
-        output->X = x;
-        output->Y = y;
+        output->XdgPlace = {x, y};
     },
     [](void* data, zxdg_output_v1*, int32_t width, int32_t height) {
         auto* output = static_cast<WaylandOutput*>(data);
@@ -102,7 +98,7 @@ WaylandSaver::WaylandSaver(StopSignals& signals) : m_signals(signals) {
 WaylandSaver::~WaylandSaver() {
     m_screens.clear();
     for (const std::unique_ptr<Seat>& seat : m_seats) {
-        ReleaseSeat(*seat);
+        ReleaseDevices(*seat, true, true);
         wl_seat_destroy(seat->Handle);
     }
     for (const std::unique_ptr<WaylandOutput>& output : m_outputs) {
@@ -309,7 +305,7 @@ void WaylandSaver::OnGlobalRemove(void* data, wl_registry*, uint32_t name) {
     const auto seat = std::find_if(saver->m_seats.begin(), saver->m_seats.end(),
                                    [name](const auto& seat) { return seat->Name == name; });
     if (seat != saver->m_seats.end()) {
-        saver->ReleaseSeat(**seat);
+        saver->ReleaseDevices(**seat, true, true);
         wl_seat_destroy((*seat)->Handle);
         saver->m_seats.erase(seat);
     }
@@ -331,9 +327,6 @@ void WaylandSaver::OnSeatCapabilities(void* data, wl_seat* handle, uint32_t capa
             Ignore,
         };
         wl_keyboard_add_listener(seat->Keyboard, &KeyboardListener, seat);
-    } else if (!keyboard && seat->Keyboard != nullptr) {
-        wl_keyboard_release(seat->Keyboard);
-        seat->Keyboard = nullptr;
     }
     const bool pointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
     if (pointer && seat->Pointer == nullptr) {
@@ -343,23 +336,22 @@ void WaylandSaver::OnSeatCapabilities(void* data, wl_seat* handle, uint32_t capa
             Ignore,         Ignore,         Ignore,          Ignore,          Ignore,
         };
         wl_pointer_add_listener(seat->Pointer, &PointerListener, seat);
-    } else if (!pointer && seat->Pointer != nullptr) {
-        wl_pointer_release(seat->Pointer);
-        seat->Pointer = nullptr;
-        seat->PointerSurface = nullptr;
     }
+    seat->Saver->ReleaseDevices(*seat, !keyboard, !pointer);
 }
 
-void WaylandSaver::ReleaseSeat(Seat& seat) {
+void WaylandSaver::ReleaseDevices(Seat& seat, bool keyboard, bool pointer) {
     // Release needs version 3 of the seat; before it, the proxies can only be forgotten.
     const bool release = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(seat.Handle)) >= 3;
-    if (seat.Keyboard != nullptr)
+    if (keyboard && seat.Keyboard != nullptr) {
         release ? wl_keyboard_release(seat.Keyboard) : wl_keyboard_destroy(seat.Keyboard);
-    if (seat.Pointer != nullptr)
+        seat.Keyboard = nullptr;
+    }
+    if (pointer && seat.Pointer != nullptr) {
         release ? wl_pointer_release(seat.Pointer) : wl_pointer_destroy(seat.Pointer);
-    seat.Keyboard = nullptr;
-    seat.Pointer = nullptr;
-    seat.PointerSurface = nullptr;
+        seat.Pointer = nullptr;
+        seat.PointerSurface = nullptr;
+    }
 }
 
 void WaylandSaver::OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
@@ -390,8 +382,8 @@ void WaylandSaver::OnPointerMotion(void* data, wl_pointer*, uint32_t, int32_t x,
         return;
     // Surface positions are logical pixels from the output's corner, which sits at the output's
     // place in the compositor's layout.
-    const WaylandOutput& output = screen->Output();
-    seat->Saver->PointerAt(output.X + wl_fixed_to_double(x), output.Y + wl_fixed_to_double(y));
+    const GlimraPoint place = screen->Output().Place();
+    seat->Saver->PointerAt(place.X + wl_fixed_to_double(x), place.Y + wl_fixed_to_double(y));
 }
 
 void WaylandSaver::OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
@@ -424,24 +416,13 @@ WaylandOutputScreen* WaylandSaver::ScreenOf(wl_surface* surface) const {
     return nullptr;
 }
 
-int32_t WaylandSaver::DensestScale() const {
-    // A Wayland output's density is 96 pixels per inch times its scale. The glyph images are made
-    // once for the whole program and shared by every output's engine, so all outputs draw at the
-    // density of the densest one: glyphs made for a lower one would be too small to read there.
-    int32_t scale = 1;
-    for (const std::unique_ptr<WaylandOutput>& output : m_outputs)
-        if (output->Described)
-            scale = std::max(scale, output->Scale);
-    return scale;
-}
-
 void WaylandSaver::Rearrange() {
     if (m_ending)
         return;
     // An output whose size or scale changed gets a new surface and a new engine at the new size;
     // one that is not yet described (a compositor tells a new output's size a moment after the
     // output itself) waits for its description.
-    const int32_t densest = DensestScale();
+    const int32_t densest = ::DensestScale(m_outputs);
     std::erase_if(m_screens, [densest](const std::unique_ptr<WaylandOutputScreen>& screen) {
         return screen->Output().Refused || !screen->Fits(densest);
     });
@@ -449,8 +430,7 @@ void WaylandSaver::Rearrange() {
         const bool shown = std::any_of(m_screens.begin(), m_screens.end(), [&output](const auto& screen) {
             return &screen->Output() == output.get();
         });
-        if (shown || output->Refused || !output->Described || output->ModeWidth <= 0 ||
-            output->ModeHeight <= 0)
+        if (shown || !output->Coverable())
             continue;
         m_screens.push_back(std::make_unique<WaylandOutputScreen>(*this, *output, densest, m_shm, m_shells));
     }

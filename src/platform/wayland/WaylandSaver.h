@@ -73,12 +73,11 @@ private:
     bool Dispatch();
     void Fail(const std::string& problem);
     void Rearrange();
-    int32_t DensestScale() const;
     WaylandOutputScreen* ScreenOf(wl_surface* surface) const;
     void Broadcast(const GlimraMessage& message);
     void EndAll();
     void HidePointerIfAsked(Seat& seat);
-    void ReleaseSeat(Seat& seat);
+    void ReleaseDevices(Seat& seat, bool keyboard, bool pointer);
     void BindXdgOutput(WaylandOutput& output);
 
     static void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface,
