@@ -34,8 +34,8 @@ std::unique_ptr<WaylandShmPresenter> WaylandShmPresenter::Create(const WaylandSh
     presenter->m_scale = scale;
     if (!presenter->Allocate(globals, width, height))
         return nullptr;
-    presenter->m_surface = Pixmap(width, height);
-    presenter->m_surface.TrackDamage(true);
+    // Both buffers start black, as the picture does.
+    presenter->m_current = &presenter->m_buffers[0];
     return presenter;
 }
 
@@ -59,7 +59,6 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
         return false;
     }
     wl_shm_pool* pool = wl_shm_create_pool(globals.Shm, fd, static_cast<int32_t>(m_memorySize));
-    const PixRect whole{0, 0, width, height};
     for (size_t i = 0; i < m_buffers.size(); ++i) {
         Buffer& buffer = m_buffers[i];
         // XRGB8888 is a little-endian 0x00RRGGBB word: the pixmap's own layout.
@@ -68,7 +67,7 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
         wl_buffer_add_listener(buffer.Handle, &BufferListener, &buffer.Busy);
         buffer.Pixels = Pixmap::Wrap(
             reinterpret_cast<uint32_t*>(static_cast<char*>(m_memory) + i * bufferSize), width, height, width);
-        buffer.Stale = {whole};
+        buffer.Pixels.TrackDamage(true);
     }
     wl_shm_pool_destroy(pool);
     close(fd);
@@ -128,31 +127,73 @@ std::vector<PixRect> WaylandShmPresenter::DamageToSend(const std::vector<PixRect
     return bands;
 }
 
-void WaylandShmPresenter::Present() {
-    const std::vector<PixRect>& damage = m_surface.Damage();
-    if ((damage.empty() && m_sentOnce) || m_frame != nullptr || !CanSend())
-        return;
-    Buffer* target = nullptr;
+WaylandShmPresenter::Buffer* WaylandShmPresenter::FreeBuffer() {
     for (Buffer& buffer : m_buffers)
         if (!buffer.Busy)
-            target = &buffer;
-    if (target == nullptr)
-        return;
-    const PixRect whole{0, 0, m_surface.Width(), m_surface.Height()};
-    NoteStale(target->Stale, damage, whole);
-    for (const PixRect& rect : target->Stale)
-        CopyRect(target->Pixels, rect.X, rect.Y, rect.Width, rect.Height, m_surface, rect.X, rect.Y);
-    target->Stale.clear();
-    for (Buffer& other : m_buffers)
-        if (&other != target)
-            NoteStale(other.Stale, damage, whole);
+            return &buffer;
+    return nullptr;
+}
 
-    wl_surface_attach(m_wlSurface, target->Handle, 0, 0);
+void WaylandShmPresenter::Harvest() {
+    Pixmap& current = Current();
+    const std::vector<PixRect>& damage = current.Damage();
+    if (damage.empty())
+        return;
+    const PixRect whole = Whole();
+    for (Buffer& buffer : m_buffers)
+        if (&buffer != m_current)
+            NoteStale(buffer.Stale, damage, whole);
+    NoteStale(m_unsent, damage, whole);
+    current.ClearDamage();
+}
+
+void WaylandShmPresenter::MakeCurrent(Buffer& buffer) {
+    const Pixmap& latest = Current();
+    for (const PixRect& rect : buffer.Stale)
+        CopyRect(buffer.Pixels, rect.X, rect.Y, rect.Width, rect.Height, latest, rect.X, rect.Y);
+    buffer.Stale.clear();
+    // Catching up is not drawing: nobody else lags behind by it.
+    buffer.Pixels.ClearDamage();
+    m_current = &buffer;
+    m_spare = Pixmap();
+}
+
+Pixmap& WaylandShmPresenter::Surface() {
+    if (m_current != nullptr && !m_current->Busy)
+        return m_current->Pixels;
+    Harvest();
+    if (Buffer* free = FreeBuffer()) {
+        MakeCurrent(*free);
+        return free->Pixels;
+    }
+    if (m_current != nullptr) {
+        // The compositor holds both buffers: the picture goes on in memory of our own until it
+        // lets one go.
+        m_spare = m_current->Pixels;
+        m_spare.TrackDamage(true);
+        m_current = nullptr;
+    }
+    return m_spare;
+}
+
+void WaylandShmPresenter::Present() {
+    Harvest();
+    if ((m_unsent.empty() && m_sentOnce) || m_frame != nullptr || !CanSend())
+        return;
+    if (m_current == nullptr) {
+        Buffer* free = FreeBuffer();
+        if (free == nullptr)
+            return;
+        MakeCurrent(*free);
+    }
+    if (m_current->Busy)
+        return;
+    wl_surface_attach(m_wlSurface, m_current->Handle, 0, 0);
     // Damage in buffer pixels came with version 4 of the surface; before it, damage is in surface
     // coordinates, which a scaled buffer divides.
     const bool bufferDamage = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_wlSurface)) >= 4;
-    const std::vector<PixRect> sent = m_sentOnce ? DamageToSend(damage, whole) : std::vector<PixRect>{whole};
-    for (const PixRect& rect : sent) {
+    const PixRect whole = Whole();
+    for (const PixRect& rect : m_sentOnce ? DamageToSend(m_unsent, whole) : std::vector<PixRect>{whole}) {
         if (bufferDamage) {
             wl_surface_damage_buffer(m_wlSurface, rect.X, rect.Y, rect.Width, rect.Height);
             continue;
@@ -166,9 +207,9 @@ void WaylandShmPresenter::Present() {
     m_frame = wl_surface_frame(m_wlSurface);
     wl_callback_add_listener(m_frame, &FrameListener, this);
     wl_surface_commit(m_wlSurface);
-    target->Busy = true;
+    m_current->Busy = true;
     m_sentOnce = true;
-    m_surface.ClearDamage();
+    m_unsent.clear();
 }
 
 void WaylandShmPresenter::OnFrameDone(void* data, wl_callback* callback, uint32_t) {

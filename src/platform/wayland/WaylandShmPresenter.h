@@ -22,20 +22,24 @@ struct WaylandShmGlobals {
     bool Complete() const { return Display != nullptr && Compositor != nullptr && Shm != nullptr; }
 };
 
-// Presents the engine's pixmap on an output's surface, from two shared-memory buffers of our own
-// that live as long as the presenter.
+// Presents the engine's picture on an output's surface from two shared-memory buffers of our own,
+// which are also what the engine draws on: there is no third copy of the screen.
 //
-// A frame copies only what changed into a buffer the compositor has released, and tells the
-// compositor only those rectangles; a buffer the compositor still holds is never written, so no
-// frame tears. Each buffer remembers what changed since it was last filled.
+// The engine draws on a buffer that the compositor does not hold; Present hands it over. The next
+// tick draws on the other buffer once the compositor has released it, after copying into it what
+// changed since it was last the picture (each buffer keeps that list), so a frame copies only the
+// previous frame's changes and tells the compositor only its own. A buffer the compositor holds is
+// never written, so no frame tears. While the compositor holds both (it is stalled), the engine
+// draws on a spare pixmap made for the occasion, which goes once a buffer is free again.
+//
 // Frames follow the compositor's frame callbacks: while one is awaited, or no buffer is free,
 // the damage waits for the next Present.
 //
 // A compositor that falls behind (stopped, busy, resuming) is back-pressure, not an error: the
 // client library treats a full outgoing buffer whose socket cannot take more as a lost connection.
-// So a frame is sent only when everything queued before it has
-// left and the socket has room, and it is kept small: past MaxDamageRequests rectangles, its
-// damage is told as horizontal bands instead.
+// So a frame is sent only when everything queued before it has left and the socket has room, and
+// it is kept small: past MaxDamageRequests rectangles, its damage is told as horizontal bands
+// instead.
 class WaylandShmPresenter {
 public:
     // Presents on surface, which the caller owns and keeps until the presenter is gone, and whose
@@ -46,8 +50,9 @@ public:
     WaylandShmPresenter(const WaylandShmPresenter&) = delete;
     WaylandShmPresenter& operator=(const WaylandShmPresenter&) = delete;
 
-    // The pixmap the engine draws on, with damage tracking on.
-    Pixmap& Surface() { return m_surface; }
+    // The pixmap the engine draws on now, with damage tracking on and the whole latest picture.
+    // Ask again each tick: once a frame has gone, it is another one.
+    Pixmap& Surface();
     void Present();
 
     // The most damage requests one frame sends: a few kilobytes, far less than a socket holds.
@@ -62,13 +67,22 @@ private:
     struct Buffer {
         wl_buffer* Handle = nullptr;
         Pixmap Pixels;
+        // Handed to the compositor and not yet released.
         bool Busy = false;
-        // What changed on screen since this buffer was last filled.
+        // Where this buffer differs from the latest picture.
         std::vector<PixRect> Stale;
     };
 
     WaylandShmPresenter() = default;
     bool Allocate(const WaylandShmGlobals& globals, int32_t width, int32_t height);
+    PixRect Whole() const { return {0, 0, m_buffers[0].Pixels.Width(), m_buffers[0].Pixels.Height()}; }
+    Pixmap& Current() { return m_current != nullptr ? m_current->Pixels : m_spare; }
+    Buffer* FreeBuffer();
+    // Takes what the engine drew since last asked: every other buffer lags behind by it, and the
+    // compositor has yet to hear of it.
+    void Harvest();
+    // Makes a buffer the picture the engine draws on.
+    void MakeCurrent(Buffer& buffer);
     static void NoteStale(std::vector<PixRect>& stale, const std::vector<PixRect>& damage,
                           const PixRect& whole);
     // True when the connection has sent all it queued and its socket can take a frame now.
@@ -86,5 +100,9 @@ private:
     size_t m_memorySize = 0;
     int32_t m_scale = 1;
     std::array<Buffer, 2> m_buffers{};
-    Pixmap m_surface;
+    // The buffer the engine draws on; nil while it draws on m_spare.
+    Buffer* m_current = nullptr;
+    Pixmap m_spare;
+    // What changed since the last frame the compositor was given.
+    std::vector<PixRect> m_unsent;
 };
