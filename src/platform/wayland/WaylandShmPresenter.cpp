@@ -6,22 +6,7 @@
 #include <wayland-client.h>
 
 #include <algorithm>
-
-#include "raster/Blit.h"
-
-namespace {
-
-const wl_buffer_listener BufferListener = {
-    +[](void* data, wl_buffer* buffer) {
-        static_cast<void>(buffer);
-        *static_cast<bool*>(data) = false;
-    },
-};
-
-// Past this many waiting rectangles a buffer is simply refilled whole.
-constexpr size_t MaxStaleRects = 4096;
-
-} // namespace
+#include <utility>
 
 std::unique_ptr<WaylandShmPresenter> WaylandShmPresenter::Create(const WaylandShmGlobals& globals,
                                                                  wl_surface* surface, int32_t width,
@@ -34,15 +19,13 @@ std::unique_ptr<WaylandShmPresenter> WaylandShmPresenter::Create(const WaylandSh
     presenter->m_scale = scale;
     if (!presenter->Allocate(globals, width, height))
         return nullptr;
-    // Both buffers start black, as the picture does.
-    presenter->m_current = &presenter->m_buffers[0];
     return presenter;
 }
 
 bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t width, int32_t height) {
     const size_t stride = static_cast<size_t>(width) * 4;
     const size_t bufferSize = stride * static_cast<size_t>(height);
-    m_memorySize = bufferSize * m_buffers.size();
+    m_memorySize = bufferSize * m_handles.size();
     if (m_memorySize > static_cast<size_t>(INT32_MAX))
         return false;
     const int fd = memfd_create("glimracode", MFD_CLOEXEC);
@@ -59,16 +42,17 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
         return false;
     }
     wl_shm_pool* pool = wl_shm_create_pool(globals.Shm, fd, static_cast<int32_t>(m_memorySize));
-    for (size_t i = 0; i < m_buffers.size(); ++i) {
-        Buffer& buffer = m_buffers[i];
+    static const wl_buffer_listener Listener = {OnRelease};
+    std::array<Pixmap, 2> pixels;
+    for (size_t i = 0; i < m_handles.size(); ++i) {
         // XRGB8888 is a little-endian 0x00RRGGBB word: the pixmap's own layout.
-        buffer.Handle = wl_shm_pool_create_buffer(pool, static_cast<int32_t>(i * bufferSize), width, height,
-                                                  static_cast<int32_t>(stride), WL_SHM_FORMAT_XRGB8888);
-        wl_buffer_add_listener(buffer.Handle, &BufferListener, &buffer.Busy);
-        buffer.Pixels = Pixmap::Wrap(
-            reinterpret_cast<uint32_t*>(static_cast<char*>(m_memory) + i * bufferSize), width, height, width);
-        buffer.Pixels.TrackDamage(true);
+        m_handles[i] = wl_shm_pool_create_buffer(pool, static_cast<int32_t>(i * bufferSize), width, height,
+                                                 static_cast<int32_t>(stride), WL_SHM_FORMAT_XRGB8888);
+        wl_buffer_add_listener(m_handles[i], &Listener, this);
+        pixels[i] = Pixmap::Wrap(reinterpret_cast<uint32_t*>(static_cast<char*>(m_memory) + i * bufferSize),
+                                 width, height, width);
     }
+    m_flip.emplace(std::move(pixels[0]), std::move(pixels[1]));
     wl_shm_pool_destroy(pool);
     close(fd);
     return true;
@@ -77,20 +61,11 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
 WaylandShmPresenter::~WaylandShmPresenter() {
     if (m_frame != nullptr)
         wl_callback_destroy(m_frame);
-    for (Buffer& buffer : m_buffers)
-        if (buffer.Handle != nullptr)
-            wl_buffer_destroy(buffer.Handle);
+    for (wl_buffer* handle : m_handles)
+        if (handle != nullptr)
+            wl_buffer_destroy(handle);
     if (m_memory != nullptr)
         munmap(m_memory, m_memorySize);
-}
-
-void WaylandShmPresenter::NoteStale(std::vector<PixRect>& stale, const std::vector<PixRect>& damage,
-                                    const PixRect& whole) {
-    if (stale.size() + damage.size() > MaxStaleRects) {
-        stale = {whole};
-        return;
-    }
-    stale.insert(stale.end(), damage.begin(), damage.end());
 }
 
 bool WaylandShmPresenter::CanSend() const {
@@ -127,73 +102,18 @@ std::vector<PixRect> WaylandShmPresenter::DamageToSend(const std::vector<PixRect
     return bands;
 }
 
-WaylandShmPresenter::Buffer* WaylandShmPresenter::FreeBuffer() {
-    for (Buffer& buffer : m_buffers)
-        if (!buffer.Busy)
-            return &buffer;
-    return nullptr;
-}
-
-void WaylandShmPresenter::Harvest() {
-    Pixmap& current = Current();
-    const std::vector<PixRect>& damage = current.Damage();
-    if (damage.empty())
-        return;
-    const PixRect whole = Whole();
-    for (Buffer& buffer : m_buffers)
-        if (&buffer != m_current)
-            NoteStale(buffer.Stale, damage, whole);
-    NoteStale(m_unsent, damage, whole);
-    current.ClearDamage();
-}
-
-void WaylandShmPresenter::MakeCurrent(Buffer& buffer) {
-    const Pixmap& latest = Current();
-    for (const PixRect& rect : buffer.Stale)
-        CopyRect(buffer.Pixels, rect.X, rect.Y, rect.Width, rect.Height, latest, rect.X, rect.Y);
-    buffer.Stale.clear();
-    // Catching up is not drawing: nobody else lags behind by it.
-    buffer.Pixels.ClearDamage();
-    m_current = &buffer;
-    m_spare = Pixmap();
-}
-
-Pixmap& WaylandShmPresenter::Surface() {
-    if (m_current != nullptr && !m_current->Busy)
-        return m_current->Pixels;
-    Harvest();
-    if (Buffer* free = FreeBuffer()) {
-        MakeCurrent(*free);
-        return free->Pixels;
-    }
-    if (m_current != nullptr) {
-        // The compositor holds both buffers: the picture goes on in memory of our own until it
-        // lets one go.
-        m_spare = m_current->Pixels;
-        m_spare.TrackDamage(true);
-        m_current = nullptr;
-    }
-    return m_spare;
-}
-
 void WaylandShmPresenter::Present() {
-    Harvest();
-    if ((m_unsent.empty() && m_sentOnce) || m_frame != nullptr || !CanSend())
+    if (m_frame != nullptr || !CanSend())
         return;
-    if (m_current == nullptr) {
-        Buffer* free = FreeBuffer();
-        if (free == nullptr)
-            return;
-        MakeCurrent(*free);
-    }
-    if (m_current->Busy)
+    const std::optional<WaylandBufferFlip::Frame> frame = m_flip->TakeFrame();
+    if (!frame)
         return;
-    wl_surface_attach(m_wlSurface, m_current->Handle, 0, 0);
+    wl_surface_attach(m_wlSurface, m_handles[static_cast<size_t>(frame->Buffer)], 0, 0);
     // Damage in buffer pixels came with version 4 of the surface; before it, damage is in surface
     // coordinates, which a scaled buffer divides.
     const bool bufferDamage = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_wlSurface)) >= 4;
-    const PixRect whole = Whole();
-    for (const PixRect& rect : m_sentOnce ? DamageToSend(m_unsent, whole) : std::vector<PixRect>{whole}) {
+    const Pixmap& pixels = m_flip->Pixels(frame->Buffer);
+    for (const PixRect& rect : DamageToSend(frame->Damage, {0, 0, pixels.Width(), pixels.Height()})) {
         if (bufferDamage) {
             wl_surface_damage_buffer(m_wlSurface, rect.X, rect.Y, rect.Width, rect.Height);
             continue;
@@ -207,9 +127,13 @@ void WaylandShmPresenter::Present() {
     m_frame = wl_surface_frame(m_wlSurface);
     wl_callback_add_listener(m_frame, &FrameListener, this);
     wl_surface_commit(m_wlSurface);
-    m_current->Busy = true;
-    m_sentOnce = true;
-    m_unsent.clear();
+}
+
+void WaylandShmPresenter::OnRelease(void* data, wl_buffer* buffer) {
+    auto* presenter = static_cast<WaylandShmPresenter*>(data);
+    for (size_t i = 0; i < presenter->m_handles.size(); ++i)
+        if (presenter->m_handles[i] == buffer)
+            presenter->m_flip->Released(static_cast<int>(i));
 }
 
 void WaylandShmPresenter::OnFrameDone(void* data, wl_callback* callback, uint32_t) {

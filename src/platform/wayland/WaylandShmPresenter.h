@@ -3,8 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "platform/wayland/WaylandBufferFlip.h"
 #include "raster/Pixmap.h"
 
 struct wl_buffer;
@@ -23,14 +25,8 @@ struct WaylandShmGlobals {
 };
 
 // Presents the engine's picture on an output's surface from two shared-memory buffers of our own,
-// which are also what the engine draws on: there is no third copy of the screen.
-//
-// The engine draws on a buffer that the compositor does not hold; Present hands it over. The next
-// tick draws on the other buffer once the compositor has released it, after copying into it what
-// changed since it was last the picture (each buffer keeps that list), so a frame copies only the
-// previous frame's changes and tells the compositor only its own. A buffer the compositor holds is
-// never written, so no frame tears. While the compositor holds both (it is stalled), the engine
-// draws on a spare pixmap made for the occasion, which goes once a buffer is free again.
+// which are also what the engine draws on (WaylandBufferFlip keeps the order): there is no third
+// copy of the screen.
 //
 // Frames follow the compositor's frame callbacks: while one is awaited, or no buffer is free,
 // the damage waits for the next Present.
@@ -52,7 +48,7 @@ public:
 
     // The pixmap the engine draws on now, with damage tracking on and the whole latest picture.
     // Ask again each tick: once a frame has gone, it is another one.
-    Pixmap& Surface();
+    Pixmap& Surface() { return m_flip->Surface(); }
     void Present();
 
     // The most damage requests one frame sends: a few kilobytes, far less than a socket holds.
@@ -64,45 +60,20 @@ public:
                                                            const PixRect& whole);
 
 private:
-    struct Buffer {
-        wl_buffer* Handle = nullptr;
-        Pixmap Pixels;
-        // Handed to the compositor and not yet released.
-        bool Busy = false;
-        // Where this buffer differs from the latest picture.
-        std::vector<PixRect> Stale;
-    };
-
     WaylandShmPresenter() = default;
     bool Allocate(const WaylandShmGlobals& globals, int32_t width, int32_t height);
-    PixRect Whole() const { return {0, 0, m_buffers[0].Pixels.Width(), m_buffers[0].Pixels.Height()}; }
-    Pixmap& Current() { return m_current != nullptr ? m_current->Pixels : m_spare; }
-    Buffer* FreeBuffer();
-    // Takes what the engine drew since last asked: every other buffer lags behind by it, and the
-    // compositor has yet to hear of it.
-    void Harvest();
-    // Makes a buffer the picture the engine draws on.
-    void MakeCurrent(Buffer& buffer);
-    static void NoteStale(std::vector<PixRect>& stale, const std::vector<PixRect>& damage,
-                          const PixRect& whole);
     // True when the connection has sent all it queued and its socket can take a frame now.
     bool CanSend() const;
 
     static void OnFrameDone(void* data, wl_callback* callback, uint32_t time);
+    static void OnRelease(void* data, wl_buffer* buffer);
 
     WaylandShmGlobals m_globals;
     wl_surface* m_wlSurface = nullptr;
-    // The first frame goes whole, even when the engine drew nothing: until then the surface has
-    // no buffer and shows nothing at all.
-    bool m_sentOnce = false;
     wl_callback* m_frame = nullptr;
     void* m_memory = nullptr;
     size_t m_memorySize = 0;
     int32_t m_scale = 1;
-    std::array<Buffer, 2> m_buffers{};
-    // The buffer the engine draws on; nil while it draws on m_spare.
-    Buffer* m_current = nullptr;
-    Pixmap m_spare;
-    // What changed since the last frame the compositor was given.
-    std::vector<PixRect> m_unsent;
+    std::array<wl_buffer*, 2> m_handles{};
+    std::optional<WaylandBufferFlip> m_flip;
 };
