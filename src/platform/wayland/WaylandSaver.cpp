@@ -162,11 +162,11 @@ bool WaylandSaver::Connect() {
 }
 
 void WaylandSaver::Fail(const std::string& problem) {
-    if (m_problem.empty())
+    if (m_problem.empty()) {
         m_problem = problem;
-    const int error = m_display != nullptr ? wl_display_get_error(m_display) : 0;
-    if (error != 0)
-        m_problem += std::string(": ") + std::strerror(error);
+        if (const int error = m_display != nullptr ? wl_display_get_error(m_display) : 0; error != 0)
+            m_problem += std::string(": ") + std::strerror(error);
+    }
     EndAll();
 }
 

@@ -240,6 +240,13 @@ as_user "$work/bin/glimracode" --x11 /s >"$work/x11.log" 2>&1
 check "--x11: /s ends with 1" is "$?" 1
 check "--x11: /s looks for an X display" grep -q "cannot open the X display" "$work/x11.log"
 
+# A compositor that dies while the saver runs: the saver ends with 1 and says why. Last: sway goes.
+start_saver lost
+wait_covered HEADLESS-1
+kill -KILL "$sway_pid"
+check "a compositor that dies: the saver ends with 1" ends_with "$saver" "$saver_pid" 30 1
+check "a compositor that dies: the saver says so" grep -q "the Wayland connection" "$work/lost.log"
+
 # Kept for the documentation when asked for.
 if [ -n "${GLIMRA_WAYLAND_SHOTS:-}" ]; then
     mkdir -p "$GLIMRA_WAYLAND_SHOTS"
