@@ -19,9 +19,11 @@ plant() { # file under src/, line to add, what the check must say
     fi
 }
 plant platform/wayland/WaylandSaver.cpp '#include "platform/x11/X11Headers.h"' "platform/wayland may not include platform/x11"
-plant platform/x11/X11Timers.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/x11 may not include platform/wayland"
-plant platform/x11/X11Timers.cpp '#include "platform/gtk/GtkSettingsDialog.h"' "platform/x11 may not include platform/gtk"
+plant platform/x11/X11Messages.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/x11 may not include platform/wayland"
+plant platform/x11/X11Messages.cpp '#include "platform/gtk/GtkSettingsDialog.h"' "platform/x11 may not include platform/gtk"
 plant platform/linux/StopSignals.cpp '#include <gtk/gtk.h>' "platform/linux must not load"
+plant platform/wayland/WaylandSaver.cpp '#include <glib-unix.h>' "platform/wayland must not load"
+plant platform/gtk/GlimraCodeGtkMain.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/gtk may not include platform/wayland"
 plant platform/win32/WinMain.cpp '#include "platform/posix/AtomicFile.h"' "platform/win32 may not include platform/posix"
 plant behaviours/GlimraPerson.cpp '#include "animation/Glimra.h"' "behaviours may not include animation"
 plant engine/GlimraCell.cpp '#include <X11/Xlib.h>' "operating system's headers outside platform/"

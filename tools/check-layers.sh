@@ -5,7 +5,7 @@
 #   base, raster < glyphs, settings < engine (the grid) < behaviours < animation < shell < platform
 # The rooms of platform/, each with what it may include besides itself and the core:
 #   posix: nothing        linux: posix          x11, wayland: linux, posix (never each other)
-#   gtk: linux, posix, wayland (the GTK program shows the dialog and the Wayland saver)
+#   gtk: linux, posix
 #   headless: posix       win32: nothing
 #   tools/check-layers.sh [SOURCE_FOLDER]   (default: src)
 set -uo pipefail
@@ -34,18 +34,20 @@ rooms_for() {
         linux) echo "linux posix" ;;
         x11) echo "x11 linux posix" ;;
         wayland) echo "wayland linux posix" ;;
-        gtk) echo "gtk linux posix wayland" ;;
+        gtk) echo "gtk linux posix" ;;
         headless) echo "headless posix" ;;
         win32) echo "win32" ;;
         *) echo "" ;;
     esac
 }
 
-# System headers a room may not include: the X11 saver process maps no toolkit, and the Linux room
-# under both faces uses no toolkit either.
+# System headers a room may not include: the saver's process maps no toolkit on X11 or Wayland, and
+# the Linux room under both faces uses no toolkit either (the idle watcher there has GLib's loop,
+# in the other program).
 forbidden_system_headers() {
     case $1 in
-        x11 | linux) echo '(gtk/|gdk/|cairo|gtk-layer-shell/)' ;;
+        x11 | wayland) echo '(gtk/|gdk/|cairo|pango|glib|gtk-layer-shell)' ;;
+        linux) echo '(gtk/|gdk/|cairo|pango|gtk-layer-shell)' ;;
         *) echo '' ;;
     esac
 }

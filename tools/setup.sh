@@ -8,7 +8,6 @@ set -euo pipefail
 GLIMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libfreetype-dev libfontconfig-dev libpng-dev libx11-dev libxext-dev libgtk-3-dev
-  libgtk-layer-shell-dev
   libxss-dev libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libglib2.0-dev
 )
 if [ "${1:-all}" = all ]; then

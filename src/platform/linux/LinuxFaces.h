@@ -3,11 +3,11 @@
 #include "platform/linux/StopSignals.h"
 #include "platform/linux/X11HackOptions.h"
 
-// What a Linux program can show, filled in by its entry point. The X11 saver runs in a program
-// that loads no toolkit, since a daemon starts it on every activation; the settings dialog and the
-// Wayland saver need GTK and run in a sibling program. A face a program lacks is null, and a
-// command line that needs it is handed whole to the sibling, so that users and daemons only ever
-// run `glimracode`.
+// What a Linux program can show, filled in by its entry point. The saver, on X11 and on Wayland,
+// runs in a program that loads no toolkit, since a daemon or the idle watcher starts it on every
+// activation; the settings dialog and the idle watcher need GTK or GLib and run in a sibling
+// program. A face a program lacks is null, and a command line that needs it is handed whole to the
+// sibling, so that users and daemons only ever run `glimracode`.
 struct LinuxFaces {
     // The saver on $DISPLAY. False when the display cannot be opened or cannot show it; the face
     // has then said why on standard error.

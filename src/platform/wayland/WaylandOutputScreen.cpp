@@ -1,126 +1,146 @@
 #include "platform/wayland/WaylandOutputScreen.h"
 
-#include <gdk/gdkwayland.h>
-#include <gtk-layer-shell.h>
+#include <wayland-client.h>
 
 #include <algorithm>
 
 #include "platform/posix/FreeTypeRasteriser.h"
 #include "platform/wayland/WaylandSaver.h"
+#include "wlr-layer-shell-unstable-v1-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
-namespace {
-
-// A Wayland output's density is 96 pixels per inch times its scale. The glyph images are made once
-// for the whole program and shared by every output's engine, so all outputs draw at the density of
-// the densest one: glyphs made for a lower one would be too small to read there.
-int DensestScale(GdkDisplay* display) {
-    int scale = 1;
-    for (int i = 0; i < gdk_display_get_n_monitors(display); ++i)
-        scale = std::max(scale, gdk_monitor_get_scale_factor(gdk_display_get_monitor(display, i)));
-    return scale;
-}
-
-} // namespace
-
-WaylandOutputScreen::WaylandOutputScreen(WaylandSaver& saver, GdkMonitor* monitor, bool layerShell,
-                                         const WaylandShmGlobals& shm)
-    : m_saver(saver), m_monitor(monitor), m_scale(std::max(1, gdk_monitor_get_scale_factor(monitor))),
-      m_densestScale(DensestScale(gdk_monitor_get_display(monitor))), m_shm(shm) {
-    g_object_ref(m_monitor);
-    gdk_monitor_get_geometry(m_monitor, &m_geometry);
-    for (size_t i = 0; i < m_timers.size(); ++i)
-        m_timers[i] = {this, static_cast<GlimraTimer>(i), 0};
-    CreateWindow(layerShell);
+WaylandOutputScreen::WaylandOutputScreen(WaylandSaver& saver, WaylandOutput& output, int32_t densestScale,
+                                         const WaylandShmGlobals& shm, const WaylandShells& shells)
+    : m_saver(saver), m_output(output), m_shm(shm), m_scale(std::max(1, output.Scale)),
+      m_densestScale(densestScale), m_modeWidth(output.ModeWidth), m_modeHeight(output.ModeHeight) {
+    m_wlSurface = wl_compositor_create_surface(m_shm.Compositor);
+    wl_surface_set_user_data(m_wlSurface, this);
+    wl_surface_set_buffer_scale(m_wlSurface, m_scale);
+    if (shells.LayerShell != nullptr)
+        MakeLayerSurface(shells.LayerShell);
+    else
+        MakeToplevel(shells.WmBase);
+    // A role's first commit carries no buffer: it asks the compositor for the surface's size.
+    wl_surface_commit(m_wlSurface);
 }
 
 WaylandOutputScreen::~WaylandOutputScreen() {
-    for (TimerSource& source : m_timers)
-        if (source.Id != 0)
-            g_source_remove(source.Id);
-    // The sub-surface goes before the window it sits on.
+    // The buffers go before the surface they were attached to, the role before its surface.
     m_presenter.reset();
-    if (m_window != nullptr) {
-        g_signal_handlers_disconnect_by_data(m_window, this);
-        gtk_widget_destroy(m_window);
-    }
-    ReleaseImage();
-    if (m_blankCursor != nullptr)
-        g_object_unref(m_blankCursor);
-    g_object_unref(m_monitor);
+    if (m_layerSurface != nullptr)
+        zwlr_layer_surface_v1_destroy(m_layerSurface);
+    if (m_toplevel != nullptr)
+        xdg_toplevel_destroy(m_toplevel);
+    if (m_xdgSurface != nullptr)
+        xdg_surface_destroy(m_xdgSurface);
+    wl_surface_destroy(m_wlSurface);
 }
 
-void WaylandOutputScreen::CreateWindow(bool layerShell) {
-    m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWindow* window = GTK_WINDOW(m_window);
-    gtk_window_set_title(window, "glimrascreen");
-    gtk_window_set_decorated(window, FALSE);
-    gtk_widget_set_app_paintable(m_window, TRUE);
-    gtk_window_set_default_size(window, m_geometry.width, m_geometry.height);
-    if (layerShell) {
-        gtk_layer_init_for_window(window);
-        gtk_layer_set_namespace(window, "glimracode");
-        gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
-        gtk_layer_set_monitor(window, m_monitor);
-        for (GtkLayerShellEdge edge : {GTK_LAYER_SHELL_EDGE_LEFT, GTK_LAYER_SHELL_EDGE_RIGHT,
-                                       GTK_LAYER_SHELL_EDGE_TOP, GTK_LAYER_SHELL_EDGE_BOTTOM})
-            gtk_layer_set_anchor(window, edge, TRUE);
-        // -1: lie over the space that panels reserve for themselves instead of beside it.
-        gtk_layer_set_exclusive_zone(window, -1);
-        gtk_layer_set_keyboard_mode(window, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
-    } else {
-        // Without layer shell the best a client can ask for is to be full screen on the output;
-        // the compositor keeps it above ordinary windows while it has the focus.
-        GdkDisplay* display = gdk_monitor_get_display(m_monitor);
-        int index = 0;
-        for (int i = 0; i < gdk_display_get_n_monitors(display); ++i)
-            if (gdk_display_get_monitor(display, i) == m_monitor)
-                index = i;
-        gtk_window_fullscreen_on_monitor(window, gdk_display_get_default_screen(display), index);
-        gtk_window_set_keep_above(window, TRUE);
-    }
-    gtk_widget_add_events(m_window, GDK_KEY_PRESS_MASK | GDK_BUTTON_PRESS_MASK | GDK_POINTER_MOTION_MASK |
-                                        GDK_ENTER_NOTIFY_MASK);
-    g_signal_connect(m_window, "draw", G_CALLBACK(OnDraw), this);
-    g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKeyPress), this);
-    g_signal_connect(m_window, "button-press-event", G_CALLBACK(OnButtonPress), this);
-    g_signal_connect(m_window, "motion-notify-event", G_CALLBACK(OnMotion), this);
-    g_signal_connect(m_window, "enter-notify-event", G_CALLBACK(OnEnter), this);
-    // The pointer is hidden through the GDK window, which exists only once the widget is realised.
-    gtk_widget_realize(m_window);
-    m_blankCursor = gdk_cursor_new_for_display(gdk_monitor_get_display(m_monitor), GDK_BLANK_CURSOR);
+void WaylandOutputScreen::MakeLayerSurface(zwlr_layer_shell_v1* shell) {
+    m_layerSurface = zwlr_layer_shell_v1_get_layer_surface(shell, m_wlSurface, m_output.Handle,
+                                                           ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "glimracode");
+    static const zwlr_layer_surface_v1_listener Listener = {OnLayerConfigure, OnLayerClosed};
+    zwlr_layer_surface_v1_add_listener(m_layerSurface, &Listener, this);
+    zwlr_layer_surface_v1_set_anchor(
+        m_layerSurface, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
+                            ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
+    // -1: lie over the space that panels reserve for themselves instead of beside it.
+    zwlr_layer_surface_v1_set_exclusive_zone(m_layerSurface, -1);
+    // 1 is "exclusive" in every version of the interface: every key comes here.
+    zwlr_layer_surface_v1_set_keyboard_interactivity(m_layerSurface, 1);
 }
 
-void WaylandOutputScreen::Show() {
+void WaylandOutputScreen::MakeToplevel(xdg_wm_base* wmBase) {
+    // Without layer shell the best a client can ask for is to be full screen on the output; the
+    // compositor keeps it above ordinary windows while it has the focus.
+    m_xdgSurface = xdg_wm_base_get_xdg_surface(wmBase, m_wlSurface);
+    static const xdg_surface_listener SurfaceListener = {OnXdgConfigure};
+    xdg_surface_add_listener(m_xdgSurface, &SurfaceListener, this);
+    m_toplevel = xdg_surface_get_toplevel(m_xdgSurface);
+    constexpr auto Ignore = [](auto...) {};
+    static const xdg_toplevel_listener ToplevelListener = {OnToplevelConfigure, OnToplevelClose, Ignore,
+                                                           Ignore};
+    xdg_toplevel_add_listener(m_toplevel, &ToplevelListener, this);
+    xdg_toplevel_set_title(m_toplevel, "glimrascreen");
+    xdg_toplevel_set_app_id(m_toplevel, "glimracode");
+    xdg_toplevel_set_fullscreen(m_toplevel, m_output.Handle);
+}
+
+void WaylandOutputScreen::OnLayerConfigure(void* data, zwlr_layer_surface_v1* surface, uint32_t serial,
+                                           uint32_t width, uint32_t height) {
+    zwlr_layer_surface_v1_ack_configure(surface, serial);
+    static_cast<WaylandOutputScreen*>(data)->Configured(static_cast<int32_t>(width),
+                                                        static_cast<int32_t>(height));
+}
+
+void WaylandOutputScreen::OnLayerClosed(void* data, zwlr_layer_surface_v1*) {
+    // The compositor takes layers away with their output, whose removal follows on its own; an
+    // output that stays refused us, and asking again would only be refused again.
+    auto* screen = static_cast<WaylandOutputScreen*>(data);
+    screen->m_output.Refused = true;
+    screen->m_saver.ScheduleRearrange();
+}
+
+void WaylandOutputScreen::OnToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height,
+                                              wl_array*) {
+    auto* screen = static_cast<WaylandOutputScreen*>(data);
+    screen->m_pendingWidth = width;
+    screen->m_pendingHeight = height;
+}
+
+void WaylandOutputScreen::OnXdgConfigure(void* data, xdg_surface* surface, uint32_t serial) {
+    auto* screen = static_cast<WaylandOutputScreen*>(data);
+    xdg_surface_ack_configure(surface, serial);
+    screen->Configured(screen->m_pendingWidth, screen->m_pendingHeight);
+}
+
+void WaylandOutputScreen::OnToplevelClose(void* data, xdg_toplevel*) {
+    // Asked to close, as a user closes a window: the saver is done, as when the logic closes it.
+    static_cast<WaylandOutputScreen*>(data)->CloseWindow();
+}
+
+void WaylandOutputScreen::Configured(int32_t width, int32_t height) {
+    const GlimraPoint size = m_output.SurfaceSize(width, height);
+    width = size.X;
+    height = size.Y;
+    if (m_width == 0) {
+        m_width = width;
+        m_height = height;
+        Start();
+        return;
+    }
+    if (width != m_width || height != m_height) {
+        m_resized = true;
+        m_saver.ScheduleRearrange();
+        return;
+    }
+    // The acknowledgement takes effect with a commit; the buffer stays the one shown.
+    wl_surface_commit(m_wlSurface);
+}
+
+void WaylandOutputScreen::Start() {
     if (auto* rasteriser = dynamic_cast<FreeTypeRasteriser*>(InstalledRasteriser()))
         rasteriser->SetPixelsPerInch(96 * m_densestScale);
     m_form.FormCreate();
-    gtk_widget_show(m_window);
+    // The first frame also answers the configure, whether or not the engine drew anything yet.
+    Present();
+}
+
+bool WaylandOutputScreen::Fits(int32_t densestScale) const {
+    return !m_resized && m_output.ModeWidth == m_modeWidth && m_output.ModeHeight == m_modeHeight &&
+           std::max(1, m_output.Scale) == m_scale && densestScale == m_densestScale;
 }
 
 GlimraScreenMetrics WaylandOutputScreen::ScreenMetrics() {
     // The engine works in device pixels, so that on a scaled output each glyph pixel is one pixel
     // of the screen, as it is on the other faces.
     GlimraScreenMetrics metrics;
-    metrics.PrimaryWidth = m_geometry.width * m_scale;
-    metrics.PrimaryHeight = m_geometry.height * m_scale;
+    metrics.PrimaryWidth = m_width * m_scale;
+    metrics.PrimaryHeight = m_height * m_scale;
     metrics.MonitorCount = 1;
     metrics.VirtualWidth = metrics.PrimaryWidth;
     metrics.VirtualHeight = metrics.PrimaryHeight;
     return metrics;
-}
-
-bool WaylandOutputScreen::Fits() const {
-    GdkRectangle now{};
-    gdk_monitor_get_geometry(m_monitor, &now);
-    return now.width == m_geometry.width && now.height == m_geometry.height &&
-           std::max(1, gdk_monitor_get_scale_factor(m_monitor)) == m_scale &&
-           DensestScale(gdk_monitor_get_display(m_monitor)) == m_densestScale;
-}
-
-bool WaylandOutputScreen::Describes(GdkMonitor* monitor) {
-    GdkRectangle geometry{};
-    gdk_monitor_get_geometry(monitor, &geometry);
-    return geometry.width > 0 && geometry.height > 0;
 }
 
 GlimraPoint WaylandOutputScreen::WindowOrigin() {
@@ -133,150 +153,44 @@ GlimraPoint WaylandOutputScreen::CursorPosition() {
 
 void WaylandOutputScreen::ShowPointer(bool show) {
     m_pointerShown += show ? 1 : -1;
-    if (GdkWindow* window = gtk_widget_get_window(m_window))
-        gdk_window_set_cursor(window, m_pointerShown < 0 ? m_blankCursor : nullptr);
-}
-
-void WaylandOutputScreen::ReleaseImage() {
-    m_presenter.reset();
-    m_surface = Pixmap();
-    if (m_image != nullptr)
-        cairo_surface_destroy(m_image);
-    m_image = nullptr;
+    m_saver.PointerShownChanged(*this);
 }
 
 Pixmap& WaylandOutputScreen::Surface(int32_t width, int32_t height) {
     if (m_presenter && m_presenter->Surface().Width() == width && m_presenter->Surface().Height() == height)
         return m_presenter->Surface();
-    if (m_image != nullptr && m_surface.Width() == width && m_surface.Height() == height)
-        return m_surface;
-    ReleaseImage();
-    if (width <= 0 || height <= 0)
-        return m_surface;
-    m_presenter = WaylandShmPresenter::Create(m_shm, width, height, m_scale);
+    m_presenter.reset();
+    if (width > 0 && height > 0)
+        m_presenter = WaylandShmPresenter::Create(m_shm, m_wlSurface, width, height, m_scale);
     if (m_presenter)
         return m_presenter->Surface();
-    // RGB24 keeps each pixel as 0x00RRGGBB in a native 32-bit word, the pixmap's own layout, so
-    // the engine draws straight into what cairo paints from.
-    m_image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    if (cairo_surface_status(m_image) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(m_image);
-        m_image = nullptr;
-        // The logic still runs, and stays wakeable, on memory that is never shown.
-        m_surface = Pixmap(width, height);
-        return m_surface;
-    }
-    cairo_surface_set_device_scale(m_image, m_scale, m_scale);
-    const int stride = cairo_image_surface_get_stride(m_image);
-    m_surface = Pixmap::Wrap(reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(m_image)), width,
-                             height, stride / 4);
-    m_surface.TrackDamage(true);
-    return m_surface;
+    if (m_spareSurface.Width() != width || m_spareSurface.Height() != height)
+        m_spareSurface = Pixmap(std::max(width, 0), std::max(height, 0));
+    return m_spareSurface;
 }
 
 void WaylandOutputScreen::Present() {
-    if (m_presenter) {
-        // The sub-surface goes on once the toolkit has shown the window's own surface.
-        if (!m_presenter->Attached() && m_shown) {
-            GdkWindow* window = gtk_widget_get_window(m_window);
-            m_presenter->Attach(window != nullptr ? gdk_wayland_window_get_wl_surface(window) : nullptr);
-            gtk_widget_queue_draw(m_window);
-        }
+    if (m_presenter)
         m_presenter->Present();
-        return;
-    }
-    if (m_image == nullptr)
-        return;
-    // cairo must know that its memory was written behind its back before it paints from it.
-    cairo_surface_mark_dirty(m_image);
-    for (const PixRect& rect : m_surface.Damage()) {
-        if (rect.Width <= 0 || rect.Height <= 0)
-            continue;
-        // Damage is in device pixels, GTK's areas in logical ones: round outwards.
-        const int left = rect.X / m_scale;
-        const int top = rect.Y / m_scale;
-        const int right = (rect.X + rect.Width + m_scale - 1) / m_scale;
-        const int bottom = (rect.Y + rect.Height + m_scale - 1) / m_scale;
-        gtk_widget_queue_draw_area(m_window, left, top, right - left, bottom - top);
-    }
-    m_surface.ClearDamage();
-}
-
-gboolean WaylandOutputScreen::OnDraw(GtkWidget* widget, cairo_t* cr, WaylandOutputScreen* screen) {
-    screen->m_shown = true;
-    // GTK has clipped cr to what was queued; whatever the image does not reach stays black.
-    cairo_set_source_rgb(cr, 0, 0, 0);
-    const int width = gtk_widget_get_allocated_width(widget);
-    const int height = gtk_widget_get_allocated_height(widget);
-    if (screen->m_image == nullptr || screen->m_surface.Width() < width * screen->m_scale ||
-        screen->m_surface.Height() < height * screen->m_scale)
-        cairo_paint(cr);
-    if (screen->m_image != nullptr) {
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, screen->m_image, 0, 0);
-        cairo_paint(cr);
-    }
-    return TRUE;
 }
 
 void WaylandOutputScreen::StartTimer(GlimraTimer timer, int32_t intervalMs) {
-    StopTimer(timer);
-    if (intervalMs <= 0)
-        return;
-    TimerSource& source = m_timers[static_cast<size_t>(timer)];
-    source.Id = g_timeout_add(static_cast<guint>(intervalMs), OnTimer, &source);
+    m_timers.Start(timer, intervalMs, PollTimers::Clock::now());
 }
 
 void WaylandOutputScreen::StopTimer(GlimraTimer timer) {
-    TimerSource& source = m_timers[static_cast<size_t>(timer)];
-    if (source.Id != 0)
-        g_source_remove(source.Id);
-    source.Id = 0;
+    m_timers.Stop(timer);
 }
 
-gboolean WaylandOutputScreen::OnTimer(gpointer data) {
-    auto* source = static_cast<TimerSource*>(data);
-    const guint id = source->Id;
-    source->Screen->Fire(source->Timer);
-    // The handler may have stopped this timer, or restarted it as a new source.
-    return source->Id == id ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
-}
-
-void WaylandOutputScreen::Fire(GlimraTimer timer) {
-    m_form.TimerFired(timer);
+void WaylandOutputScreen::FireTimers() {
+    for (GlimraTimer timer : m_timers.TakeDue(PollTimers::Clock::now())) {
+        // A handler may stop a timer that is due in the same round, or end the saver.
+        if (m_saver.Ending() || !m_timers.IsRunning(timer))
+            continue;
+        m_form.TimerFired(timer);
+    }
 }
 
 void WaylandOutputScreen::CloseWindow() {
-    gtk_widget_hide(m_window);
     m_saver.OutputClosed();
-}
-
-gboolean WaylandOutputScreen::OnKeyPress(GtkWidget*, GdkEventKey* event, WaylandOutputScreen* screen) {
-    screen->m_saver.KeyPressed(GlimraMessage{WmKeyDown, event->hardware_keycode, 0});
-    return TRUE;
-}
-
-gboolean WaylandOutputScreen::OnButtonPress(GtkWidget*, GdkEventButton* event, WaylandOutputScreen* screen) {
-    // A double click arrives as a press followed by GDK's own 2BUTTON_PRESS; one click is enough.
-    if (event->type == GDK_BUTTON_PRESS)
-        screen->m_form.screenpaintClick();
-    return TRUE;
-}
-
-gboolean WaylandOutputScreen::OnMotion(GtkWidget*, GdkEventMotion* event, WaylandOutputScreen* screen) {
-    screen->ReportPointer(event->x, event->y);
-    return TRUE;
-}
-
-gboolean WaylandOutputScreen::OnEnter(GtkWidget*, GdkEventCrossing* event, WaylandOutputScreen* screen) {
-    screen->ReportPointer(event->x, event->y);
-    return TRUE;
-}
-
-void WaylandOutputScreen::ReportPointer(double x, double y) {
-    // Surface positions are logical pixels from the output's corner, which sits at the monitor's
-    // place in the compositor's layout.
-    GdkRectangle geometry{};
-    gdk_monitor_get_geometry(m_monitor, &geometry);
-    m_saver.PointerAt(geometry.x + x, geometry.y + y);
 }

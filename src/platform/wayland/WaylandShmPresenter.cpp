@@ -6,55 +6,26 @@
 #include <wayland-client.h>
 
 #include <algorithm>
+#include <utility>
 
-#include "raster/Blit.h"
-
-namespace {
-
-const wl_buffer_listener BufferListener = {
-    +[](void* data, wl_buffer* buffer) {
-        static_cast<void>(buffer);
-        *static_cast<bool*>(data) = false;
-    },
-};
-
-// Past this many waiting rectangles a buffer is simply refilled whole.
-constexpr size_t MaxStaleRects = 4096;
-
-} // namespace
-
-std::unique_ptr<WaylandShmPresenter>
-WaylandShmPresenter::Create(const WaylandShmGlobals& globals, int32_t width, int32_t height, int32_t scale) {
-    if (!globals.Complete() || width <= 0 || height <= 0 || scale <= 0)
+std::unique_ptr<WaylandShmPresenter> WaylandShmPresenter::Create(const WaylandShmGlobals& globals,
+                                                                 wl_surface* surface, int32_t width,
+                                                                 int32_t height, int32_t scale) {
+    if (!globals.Complete() || surface == nullptr || width <= 0 || height <= 0 || scale <= 0)
         return nullptr;
     std::unique_ptr<WaylandShmPresenter> presenter(new WaylandShmPresenter());
     presenter->m_globals = globals;
+    presenter->m_wlSurface = surface;
     presenter->m_scale = scale;
     if (!presenter->Allocate(globals, width, height))
         return nullptr;
-    presenter->m_surface = Pixmap(width, height);
-    presenter->m_surface.TrackDamage(true);
     return presenter;
-}
-
-void WaylandShmPresenter::Attach(wl_surface* parent) {
-    if (m_wlSurface != nullptr || parent == nullptr)
-        return;
-    m_wlSurface = wl_compositor_create_surface(m_globals.Compositor);
-    wl_region* nowhere = wl_compositor_create_region(m_globals.Compositor);
-    wl_surface_set_input_region(m_wlSurface, nowhere);
-    wl_region_destroy(nowhere);
-    wl_surface_set_buffer_scale(m_wlSurface, m_scale);
-    m_subsurface = wl_subcompositor_get_subsurface(m_globals.Subcompositor, m_wlSurface, parent);
-    wl_subsurface_set_position(m_subsurface, 0, 0);
-    // Desynchronised: our commits show at once instead of waiting for the toolkit's next commit.
-    wl_subsurface_set_desync(m_subsurface);
 }
 
 bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t width, int32_t height) {
     const size_t stride = static_cast<size_t>(width) * 4;
     const size_t bufferSize = stride * static_cast<size_t>(height);
-    m_memorySize = bufferSize * m_buffers.size();
+    m_memorySize = bufferSize * m_handles.size();
     if (m_memorySize > static_cast<size_t>(INT32_MAX))
         return false;
     const int fd = memfd_create("glimracode", MFD_CLOEXEC);
@@ -71,17 +42,17 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
         return false;
     }
     wl_shm_pool* pool = wl_shm_create_pool(globals.Shm, fd, static_cast<int32_t>(m_memorySize));
-    const PixRect whole{0, 0, width, height};
-    for (size_t i = 0; i < m_buffers.size(); ++i) {
-        Buffer& buffer = m_buffers[i];
+    static const wl_buffer_listener Listener = {OnRelease};
+    std::array<Pixmap, 2> pixels;
+    for (size_t i = 0; i < m_handles.size(); ++i) {
         // XRGB8888 is a little-endian 0x00RRGGBB word: the pixmap's own layout.
-        buffer.Handle = wl_shm_pool_create_buffer(pool, static_cast<int32_t>(i * bufferSize), width, height,
-                                                  static_cast<int32_t>(stride), WL_SHM_FORMAT_XRGB8888);
-        wl_buffer_add_listener(buffer.Handle, &BufferListener, &buffer.Busy);
-        buffer.Pixels = Pixmap::Wrap(
-            reinterpret_cast<uint32_t*>(static_cast<char*>(m_memory) + i * bufferSize), width, height, width);
-        buffer.Stale = {whole};
+        m_handles[i] = wl_shm_pool_create_buffer(pool, static_cast<int32_t>(i * bufferSize), width, height,
+                                                 static_cast<int32_t>(stride), WL_SHM_FORMAT_XRGB8888);
+        wl_buffer_add_listener(m_handles[i], &Listener, this);
+        pixels[i] = Pixmap::Wrap(reinterpret_cast<uint32_t*>(static_cast<char*>(m_memory) + i * bufferSize),
+                                 width, height, width);
     }
+    m_flip.emplace(std::move(pixels[0]), std::move(pixels[1]));
     wl_shm_pool_destroy(pool);
     close(fd);
     return true;
@@ -90,29 +61,16 @@ bool WaylandShmPresenter::Allocate(const WaylandShmGlobals& globals, int32_t wid
 WaylandShmPresenter::~WaylandShmPresenter() {
     if (m_frame != nullptr)
         wl_callback_destroy(m_frame);
-    if (m_subsurface != nullptr)
-        wl_subsurface_destroy(m_subsurface);
-    if (m_wlSurface != nullptr)
-        wl_surface_destroy(m_wlSurface);
-    for (Buffer& buffer : m_buffers)
-        if (buffer.Handle != nullptr)
-            wl_buffer_destroy(buffer.Handle);
+    for (wl_buffer* handle : m_handles)
+        if (handle != nullptr)
+            wl_buffer_destroy(handle);
     if (m_memory != nullptr)
         munmap(m_memory, m_memorySize);
 }
 
-void WaylandShmPresenter::NoteStale(std::vector<PixRect>& stale, const std::vector<PixRect>& damage,
-                                    const PixRect& whole) {
-    if (stale.size() + damage.size() > MaxStaleRects) {
-        stale = {whole};
-        return;
-    }
-    stale.insert(stale.end(), damage.begin(), damage.end());
-}
-
 bool WaylandShmPresenter::CanSend() const {
     // A failed flush is EAGAIN while the compositor has not read what came before; a closed
-    // connection is GDK's to report, on its own next flush.
+    // connection is the event loop's to report, on its own next flush.
     if (wl_display_flush(m_globals.Display) < 0)
         return false;
     pollfd socket{wl_display_get_fd(m_globals.Display), POLLOUT, 0};
@@ -145,29 +103,17 @@ std::vector<PixRect> WaylandShmPresenter::DamageToSend(const std::vector<PixRect
 }
 
 void WaylandShmPresenter::Present() {
-    const std::vector<PixRect>& damage = m_surface.Damage();
-    if (m_wlSurface == nullptr || damage.empty() || m_frame != nullptr || !CanSend())
+    if (m_frame != nullptr || !CanSend())
         return;
-    Buffer* target = nullptr;
-    for (Buffer& buffer : m_buffers)
-        if (!buffer.Busy)
-            target = &buffer;
-    if (target == nullptr)
+    const std::optional<WaylandBufferFlip::Frame> frame = m_flip->TakeFrame();
+    if (!frame)
         return;
-    const PixRect whole{0, 0, m_surface.Width(), m_surface.Height()};
-    NoteStale(target->Stale, damage, whole);
-    for (const PixRect& rect : target->Stale)
-        CopyRect(target->Pixels, rect.X, rect.Y, rect.Width, rect.Height, m_surface, rect.X, rect.Y);
-    target->Stale.clear();
-    for (Buffer& other : m_buffers)
-        if (&other != target)
-            NoteStale(other.Stale, damage, whole);
-
-    wl_surface_attach(m_wlSurface, target->Handle, 0, 0);
+    wl_surface_attach(m_wlSurface, m_handles[static_cast<size_t>(frame->Buffer)], 0, 0);
     // Damage in buffer pixels came with version 4 of the surface; before it, damage is in surface
     // coordinates, which a scaled buffer divides.
     const bool bufferDamage = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_wlSurface)) >= 4;
-    for (const PixRect& rect : DamageToSend(damage, whole)) {
+    const Pixmap& pixels = m_flip->Pixels(frame->Buffer);
+    for (const PixRect& rect : DamageToSend(frame->Damage, {0, 0, pixels.Width(), pixels.Height()})) {
         if (bufferDamage) {
             wl_surface_damage_buffer(m_wlSurface, rect.X, rect.Y, rect.Width, rect.Height);
             continue;
@@ -181,8 +127,13 @@ void WaylandShmPresenter::Present() {
     m_frame = wl_surface_frame(m_wlSurface);
     wl_callback_add_listener(m_frame, &FrameListener, this);
     wl_surface_commit(m_wlSurface);
-    target->Busy = true;
-    m_surface.ClearDamage();
+}
+
+void WaylandShmPresenter::OnRelease(void* data, wl_buffer* buffer) {
+    auto* presenter = static_cast<WaylandShmPresenter*>(data);
+    for (size_t i = 0; i < presenter->m_handles.size(); ++i)
+        if (presenter->m_handles[i] == buffer)
+            presenter->m_flip->Released(static_cast<int>(i));
 }
 
 void WaylandShmPresenter::OnFrameDone(void* data, wl_callback* callback, uint32_t) {

@@ -1,10 +1,11 @@
-// glimracode on X11: the saver and the hack modes of screen-saver daemons, in a process that maps no
-// toolkit. The settings dialog and the Wayland saver are the sibling program's.
+// glimracode: the saver on X11 and on Wayland, and the hack modes of screen-saver daemons, in a
+// process that maps no toolkit. The settings dialog and the idle watcher are the sibling program's.
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/linux/LinuxProgram.h"
+#include "platform/linux/WaylandFace.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/x11/X11HackScreen.h"
 #include "platform/x11/X11SaverWindow.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     LinuxFaces faces;
     faces.RunX11Saver = RunX11Saver;
     faces.RunX11Hack = RunHack;
+    faces.RunWaylandSaver = RunWaylandSaver;
     faces.Sibling = "glimracode-gtk";
     return RunLinuxProgram(argc, argv, faces);
 }

@@ -1,8 +1,8 @@
 #include "platform/x11/X11HackScreen.h"
 
 #include "glyphs/GlimraGraph.h"
+#include "platform/linux/PollTimers.h"
 #include "platform/x11/X11PixelsPerInch.h"
-#include "platform/x11/X11Timers.h"
 #include "raster/Blit.h"
 
 namespace {
@@ -72,8 +72,8 @@ std::string X11HackScreen::Run(Window target) {
     int32_t width = attributes.width;
     int32_t height = attributes.height;
     bool built = Build(width, height);
-    X11Timers timers;
-    timers.Start(GlimraTimer::Main, m_engine ? m_engine->Delay() : 0, X11Timers::Clock::now());
+    PollTimers timers;
+    timers.Start(GlimraTimer::Main, m_engine ? m_engine->Delay() : 0, PollTimers::Clock::now());
     bool stopped = false;
     bool resized = false;
     while (!stopped && !g_targetFailed) {
@@ -98,12 +98,12 @@ std::string X11HackScreen::Run(Window target) {
         if (resized && !stopped) {
             resized = false;
             built = Build(width, height);
-            timers.Start(GlimraTimer::Main, built ? m_engine->Delay() : 0, X11Timers::Clock::now());
+            timers.Start(GlimraTimer::Main, built ? m_engine->Delay() : 0, PollTimers::Clock::now());
         }
         if (stopped || m_signals.Raised())
             break;
-        WaitForX(m_display, m_signals, timers.TimeoutMs(X11Timers::Clock::now()));
-        if (!timers.TakeDue(X11Timers::Clock::now()).empty() && built && !g_targetFailed)
+        WaitForX(m_display, m_signals, timers.TimeoutMs(PollTimers::Clock::now()));
+        if (!timers.TakeDue(PollTimers::Clock::now()).empty() && built && !g_targetFailed)
             Tick();
     }
     m_engine.reset();

@@ -72,7 +72,7 @@ bool X11SaverWindow::Run() {
         FireTimers(form);
         if (m_closed)
             break;
-        WaitForX(m_display, m_signals, m_timers.TimeoutMs(X11Timers::Clock::now()));
+        WaitForX(m_display, m_signals, m_timers.TimeoutMs(PollTimers::Clock::now()));
         FireTimers(form);
     }
     form.FormClose();
@@ -97,7 +97,7 @@ void X11SaverWindow::Dispatch(Tglimrascreen& form, const XEvent& event) {
 }
 
 void X11SaverWindow::FireTimers(Tglimrascreen& form) {
-    for (GlimraTimer timer : m_timers.TakeDue(X11Timers::Clock::now())) {
+    for (GlimraTimer timer : m_timers.TakeDue(PollTimers::Clock::now())) {
         // A handler may stop a timer that is due in the same round, or close the window.
         if (m_closed || !m_timers.IsRunning(timer))
             continue;
@@ -163,7 +163,7 @@ void X11SaverWindow::Present() {
 }
 
 void X11SaverWindow::StartTimer(GlimraTimer timer, int32_t intervalMs) {
-    m_timers.Start(timer, intervalMs, X11Timers::Clock::now());
+    m_timers.Start(timer, intervalMs, PollTimers::Clock::now());
 }
 
 void X11SaverWindow::StopTimer(GlimraTimer timer) {

@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include "platform/linux/PollTimers.h"
 #include "platform/x11/X11BackBuffer.h"
 #include "platform/x11/X11EventWait.h"
-#include "platform/x11/X11Timers.h"
 #include "shell/GlimraSaverMain.h"
 
 // The saver window on X11: an override-redirect window over the whole root window (every monitor),
@@ -56,7 +56,7 @@ private:
     std::unique_ptr<X11BackBuffer> m_buffer;
     // Answers the logic when no back buffer could be made, so that it still runs and stays wakeable.
     Pixmap m_spareSurface;
-    X11Timers m_timers;
+    PollTimers m_timers;
     bool m_filterInstalled = false;
     bool m_closed = false;
 };

@@ -156,12 +156,13 @@ protected:
         return process;
     }
 
-    // The toolkit and Wayland libraries a running process has mapped: an X11 saver that a daemon
-    // starts on every activation must load none of them.
+    // The toolkit libraries a running process has mapped: a saver that a daemon starts on every
+    // activation must load none of them. libwayland-client is no toolkit: the same program shows
+    // the saver on Wayland.
     static std::string MappedToolkitLibraries(pid_t pid) {
         std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
         std::string line, found;
-        const std::regex toolkit("lib(gtk|gdk|cairo|pango|wayland)[^/]*\\.so");
+        const std::regex toolkit("lib(gtk|gdk|cairo|pango|glib|gobject)[^/]*\\.so");
         while (std::getline(maps, line))
             if (std::regex_search(line, toolkit) &&
                 found.find(line.substr(line.rfind(' ') + 1)) == std::string::npos)

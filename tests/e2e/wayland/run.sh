@@ -86,6 +86,12 @@ check "a full-screen window shows on HEADLESS-1" fullscreen_window HEADLESS-1 ||
 # One output: covered above the full-screen window, animated, one copy only, woken by a key.
 start_saver one
 check "one output: the saver covers it" wait_covered HEADLESS-1
+# The saver draws in glimracode itself, which a daemon or the idle watcher starts on every activation:
+# libwayland-client, and no toolkit.
+maps() { grep -qE "$2" "/proc/$1/maps"; }
+maps_none() { ! maps "$@"; }
+check "one output: the saver talks to the compositor itself" maps "$saver_pid" 'libwayland-client[^/]*\.so'
+check "one output: the saver maps no toolkit" maps_none "$saver_pid" 'lib(gtk|gdk|cairo|pango|glib|gobject)[^/]*\.so'
 check_outputs one-output HEADLESS-1
 spawn second "$work/bin/glimracode" /s
 check "a second copy ends at once with 0" ends_with "$spawned" "$spawned_own" 20 0
@@ -233,6 +239,13 @@ check "no compositor: /s says so" grep -q "cannot connect to the Wayland display
 as_user "$work/bin/glimracode" --x11 /s >"$work/x11.log" 2>&1
 check "--x11: /s ends with 1" is "$?" 1
 check "--x11: /s looks for an X display" grep -q "cannot open the X display" "$work/x11.log"
+
+# A compositor that dies while the saver runs: the saver ends with 1 and says why. Last: sway goes.
+start_saver lost
+wait_covered HEADLESS-1
+kill -KILL "$sway_pid"
+check "a compositor that dies: the saver ends with 1" ends_with "$saver" "$saver_pid" 30 1
+check "a compositor that dies: the saver says so" grep -q "the Wayland connection" "$work/lost.log"
 
 # Kept for the documentation when asked for.
 if [ -n "${GLIMRA_WAYLAND_SHOTS:-}" ]; then

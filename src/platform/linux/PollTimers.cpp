@@ -1,4 +1,4 @@
-#include "platform/x11/X11Timers.h"
+#include "platform/linux/PollTimers.h"
 
 #include <algorithm>
 #include <limits>
@@ -10,17 +10,17 @@ constexpr std::array<GlimraTimer, 3> AllTimers{GlimraTimer::Main, GlimraTimer::P
 
 } // namespace
 
-void X11Timers::Start(GlimraTimer timer, int32_t intervalMs, Clock::time_point now) {
+void PollTimers::Start(GlimraTimer timer, int32_t intervalMs, Clock::time_point now) {
     Entry& entry = Slot(timer);
     entry.IntervalMs = std::max(intervalMs, 0);
     entry.Deadline = now + std::chrono::milliseconds(entry.IntervalMs);
 }
 
-void X11Timers::Stop(GlimraTimer timer) {
+void PollTimers::Stop(GlimraTimer timer) {
     Slot(timer).IntervalMs = 0;
 }
 
-int X11Timers::TimeoutMs(Clock::time_point now) const {
+int PollTimers::TimeoutMs(Clock::time_point now) const {
     bool any = false;
     Clock::time_point nearest = Clock::time_point::max();
     for (const Entry& entry : m_entries) {
@@ -37,7 +37,7 @@ int X11Timers::TimeoutMs(Clock::time_point now) const {
     return static_cast<int>(std::min<int64_t>(wait, std::numeric_limits<int>::max()));
 }
 
-std::vector<GlimraTimer> X11Timers::TakeDue(Clock::time_point now) {
+std::vector<GlimraTimer> PollTimers::TakeDue(Clock::time_point now) {
     std::vector<GlimraTimer> due;
     for (GlimraTimer timer : AllTimers) {
         Entry& entry = Slot(timer);

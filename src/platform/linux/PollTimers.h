@@ -7,13 +7,14 @@
 
 #include "shell/GlimraSaverHost.h"
 
-// The saver window's three periodic timers, kept as deadlines so that one poll() on the X
-// connection can sleep until the nearest of them: the saver never wakes up just to look.
+// A saver window's three periodic timers, kept as deadlines so that one poll() on the display
+// connection (X11 or Wayland) can sleep until the nearest of them: the saver never wakes up just
+// to look.
 //
 // Time is passed in rather than read, so the schedule can be tested without waiting. A timer that
 // falls behind (a slow tick, a suspended machine) fires once and is rescheduled from now, never in
 // a burst that catches up on every missed period.
-class X11Timers {
+class PollTimers {
 public:
     using Clock = std::chrono::steady_clock;
 

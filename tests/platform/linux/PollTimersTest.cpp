@@ -1,17 +1,17 @@
 #include <gtest/gtest.h>
 
-#include "platform/x11/X11Timers.h"
+#include "platform/linux/PollTimers.h"
 
 namespace {
 
-using Clock = X11Timers::Clock;
+using Clock = PollTimers::Clock;
 using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 const Clock::time_point T0 = Clock::time_point() + std::chrono::hours(1);
 
-TEST(X11Timers, WaitsForEverWhenNoTimerRuns) {
-    X11Timers timers;
+TEST(PollTimers, WaitsForEverWhenNoTimerRuns) {
+    PollTimers timers;
     EXPECT_EQ(timers.TimeoutMs(T0), -1);
     timers.Start(GlimraTimer::Main, 0, T0);
     timers.Start(GlimraTimer::Mouse, -5, T0);
@@ -20,8 +20,8 @@ TEST(X11Timers, WaitsForEverWhenNoTimerRuns) {
     EXPECT_TRUE(timers.TakeDue(T0 + std::chrono::hours(1)).empty());
 }
 
-TEST(X11Timers, SleepsUntilTheNearestDeadlineAndNeverWakesEarly) {
-    X11Timers timers;
+TEST(PollTimers, SleepsUntilTheNearestDeadlineAndNeverWakesEarly) {
+    PollTimers timers;
     timers.Start(GlimraTimer::Mouse, 1000, T0);
     timers.Start(GlimraTimer::Main, 100, T0);
     EXPECT_EQ(timers.TimeoutMs(T0), 100);
@@ -31,8 +31,8 @@ TEST(X11Timers, SleepsUntilTheNearestDeadlineAndNeverWakesEarly) {
     EXPECT_EQ(timers.TimeoutMs(T0 + milliseconds(150)), 0);
 }
 
-TEST(X11Timers, FiresDueTimersInOrderAndReschedulesThem) {
-    X11Timers timers;
+TEST(PollTimers, FiresDueTimersInOrderAndReschedulesThem) {
+    PollTimers timers;
     timers.Start(GlimraTimer::Mouse, 1000, T0);
     timers.Start(GlimraTimer::Main, 100, T0);
     timers.Start(GlimraTimer::PasswordDialog, 1000, T0);
@@ -44,16 +44,16 @@ TEST(X11Timers, FiresDueTimersInOrderAndReschedulesThem) {
     EXPECT_EQ(timers.TakeDue(T0 + milliseconds(1000)), all);
 }
 
-TEST(X11Timers, KeepsItsPeriodWhenServedALittleLate) {
-    X11Timers timers;
+TEST(PollTimers, KeepsItsPeriodWhenServedALittleLate) {
+    PollTimers timers;
     timers.Start(GlimraTimer::Main, 100, T0);
     ASSERT_EQ(timers.TakeDue(T0 + milliseconds(130)).size(), 1u);
     // The next deadline stays at 200 ms, not 230: the tick rate does not drift.
     EXPECT_EQ(timers.TimeoutMs(T0 + milliseconds(130)), 70);
 }
 
-TEST(X11Timers, FiresOnceAfterALongStallInsteadOfCatchingUp) {
-    X11Timers timers;
+TEST(PollTimers, FiresOnceAfterALongStallInsteadOfCatchingUp) {
+    PollTimers timers;
     timers.Start(GlimraTimer::Main, 100, T0);
     const Clock::time_point late = T0 + std::chrono::seconds(5);
     EXPECT_EQ(timers.TakeDue(late).size(), 1u);
@@ -61,8 +61,8 @@ TEST(X11Timers, FiresOnceAfterALongStallInsteadOfCatchingUp) {
     EXPECT_EQ(timers.TimeoutMs(late), 100);
 }
 
-TEST(X11Timers, StopAndRestart) {
-    X11Timers timers;
+TEST(PollTimers, StopAndRestart) {
+    PollTimers timers;
     timers.Start(GlimraTimer::Mouse, 1000, T0);
     timers.Stop(GlimraTimer::Mouse);
     EXPECT_FALSE(timers.IsRunning(GlimraTimer::Mouse));
