@@ -76,11 +76,11 @@ bool vGlimraBoard::PrepareDraw(Pixmap& dc, int32_t width, int32_t height) {
     const int32_t count = Count();
     if (count <= 0)
         return false;
-    const uint32_t* bits = dc.IsEmpty() ? nullptr : dc.Row(0);
-    if (bits != m_drawnBits || dc.Stride() != m_drawnStride || width != m_drawnWidth ||
+    const void* identity = dc.IsEmpty() ? nullptr : dc.Identity();
+    if (identity != m_drawnIdentity || dc.Stride() != m_drawnStride || width != m_drawnWidth ||
         height != m_drawnHeight) {
         ForgetPictures();
-        m_drawnBits = bits;
+        m_drawnIdentity = identity;
         m_drawnStride = dc.Stride();
         m_drawnWidth = width;
         m_drawnHeight = height;

@@ -33,8 +33,9 @@ private:
 //
 // Drawing is incremental: a cell whose creature would paint the picture it painted there last time
 // is skipped, since those pixels are still on the surface. That holds while the board draws onto the
-// same pixels with the same layout; a Draw onto another surface or with another size repaints every
-// creature, and a host that overwrites cells behind the board's back calls ForgetPictures.
+// same pixels with the same layout; a Draw onto another surface (another Pixmap::Identity) or with
+// another size repaints every creature, and a host that overwrites cells behind the board's back
+// calls ForgetPictures.
 class vGlimraBoard {
 public:
     vGlimraBoard(int32_t columns, int32_t rows);
@@ -68,7 +69,7 @@ private:
 
     std::vector<std::unique_ptr<vGlimraColumn>> m_columns;
     // Where the previous Draw painted, to tell when the pictures the cells remember are not there.
-    const uint32_t* m_drawnBits = nullptr;
+    const void* m_drawnIdentity = nullptr;
     int32_t m_drawnStride = 0;
     int32_t m_drawnWidth = 0;
     int32_t m_drawnHeight = 0;

@@ -37,8 +37,9 @@ Pixmap& Pixmap::operator=(const Pixmap& other) {
 // Moving a std::vector keeps its buffer, so an owning pixmap's m_bits stays valid after the move.
 Pixmap::Pixmap(Pixmap&& other) noexcept
     : m_storage(std::move(other.m_storage)), m_bits(other.m_bits), m_width(other.m_width),
-      m_height(other.m_height), m_stride(other.m_stride) {
+      m_height(other.m_height), m_stride(other.m_stride), m_identity(other.m_identity) {
     other.m_bits = nullptr;
+    other.m_identity = nullptr;
     other.m_width = other.m_height = other.m_stride = 0;
 }
 
@@ -49,7 +50,9 @@ Pixmap& Pixmap::operator=(Pixmap&& other) noexcept {
         m_width = other.m_width;
         m_height = other.m_height;
         m_stride = other.m_stride;
+        m_identity = other.m_identity;
         other.m_bits = nullptr;
+        other.m_identity = nullptr;
         other.m_width = other.m_height = other.m_stride = 0;
     }
     return *this;
@@ -65,6 +68,7 @@ void Pixmap::CopyFrom(const Pixmap& other) {
     m_width = other.m_width;
     m_height = other.m_height;
     m_stride = other.m_width;
+    m_identity = other.m_identity;
 }
 
 bool Pixmap::operator==(const Pixmap& other) const {

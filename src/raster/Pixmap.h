@@ -50,6 +50,12 @@ public:
 
     bool operator==(const Pixmap& other) const;
 
+    // What tells a drawer that this pixmap still holds the picture it drew last: by default the
+    // memory it views or owns. A host that keeps one picture in several pixmaps, bringing each up to
+    // date before it is drawn on, gives them one identity; a copy keeps it, being the same picture.
+    const void* Identity() const { return m_identity != nullptr ? m_identity : m_bits; }
+    void SetIdentity(const void* identity) { m_identity = identity; }
+
     // Damage: when tracking is on, every block operation that writes here notes the rectangle it
     // wrote (an OR that adds no bit writes nothing), so that a host presents only what changed. Rectangles
     // stacked in one column of cells merge as they come; past MaxDamageRects, which only the densest settings
@@ -78,4 +84,5 @@ private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_stride = 0;
+    const void* m_identity = nullptr;
 };

@@ -161,6 +161,28 @@ TEST(BoardDrawing, ACellRepaintsOnlyWhenItsCreaturesPictureChanges) {
     EXPECT_EQ(placed->drawn.size(), 1u);
 }
 
+TEST(BoardDrawing, OnePictureKeptInTwoPixmapsIsNotRepaintedWhenTheyTakeTurns) {
+    ProbeCreature::Log log;
+    vGlimraBoard board(2, 2);
+    Pixmap front(20, 20);
+    Pixmap back(20, 20);
+    ProbeCreature* still = PlaceProbe(board, log, 0, 0, "still");
+    still->pictureKey = 1;
+    board.Draw(front, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 1);
+    board.Draw(back, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 1) << "another pixmap is another picture";
+    const int token = 0;
+    front.SetIdentity(&token);
+    back.SetIdentity(&token);
+    board.Draw(front, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 1) << "the identity changed once";
+    board.Draw(back, 20, 20);
+    Pixmap copy = front;
+    board.Draw(copy, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 0) << "the host keeps them one picture";
+}
+
 TEST(BoardDrawing, AnotherSurfaceOrSizeOrAForgetRepaintsEveryCreature) {
     ProbeCreature::Log log;
     vGlimraBoard board(2, 2);

@@ -6,8 +6,12 @@
 
 WaylandBufferFlip::WaylandBufferFlip(Pixmap first, Pixmap second)
     : m_buffers{Buffer{std::move(first), false, {}}, Buffer{std::move(second), false, {}}} {
-    for (Buffer& buffer : m_buffers)
+    // The engine finds the latest picture on whichever buffer it is given, and must not repaint
+    // every cell because the memory changed.
+    for (Buffer& buffer : m_buffers) {
         buffer.Pixels.TrackDamage(true);
+        buffer.Pixels.SetIdentity(this);
+    }
     m_current = &m_buffers[0];
 }
 
