@@ -22,3 +22,21 @@ function(glimra_test name)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
+
+# Client code for Wayland protocols, made with wayland-scanner into folder: the generated sources
+# (headers included, so that targets depend on them) go into out_var.
+function(glimra_wayland_protocols out_var scanner folder)
+  file(MAKE_DIRECTORY ${folder})
+  set(sources)
+  foreach(protocol ${ARGN})
+    get_filename_component(stem ${protocol} NAME_WE)
+    add_custom_command(
+      OUTPUT ${folder}/${stem}-client-protocol.h ${folder}/${stem}-protocol.c
+      COMMAND ${scanner} client-header ${protocol} ${folder}/${stem}-client-protocol.h
+      COMMAND ${scanner} private-code ${protocol} ${folder}/${stem}-protocol.c
+      DEPENDS ${protocol}
+      VERBATIM)
+    list(APPEND sources ${folder}/${stem}-protocol.c ${folder}/${stem}-client-protocol.h)
+  endforeach()
+  set(${out_var} ${sources} PARENT_SCOPE)
+endfunction()

@@ -17,19 +17,9 @@ if(NOT IDLE_SCANNER)
 endif()
 
 set(idle_generated ${CMAKE_CURRENT_BINARY_DIR}/idle-protocols)
-file(MAKE_DIRECTORY ${idle_generated})
-set(idle_protocol_sources)
-foreach(protocol ${IDLE_PROTOCOLS_DIR}/staging/ext-idle-notify/ext-idle-notify-v1.xml
-                 ${PLASMA_WAYLAND_PROTOCOLS_DIR}/idle.xml)
-  get_filename_component(stem ${protocol} NAME_WE)
-  add_custom_command(
-    OUTPUT ${idle_generated}/${stem}-client-protocol.h ${idle_generated}/${stem}-protocol.c
-    COMMAND ${IDLE_SCANNER} client-header ${protocol} ${idle_generated}/${stem}-client-protocol.h
-    COMMAND ${IDLE_SCANNER} private-code ${protocol} ${idle_generated}/${stem}-protocol.c
-    DEPENDS ${protocol}
-    VERBATIM)
-  list(APPEND idle_protocol_sources ${idle_generated}/${stem}-protocol.c ${idle_generated}/${stem}-client-protocol.h)
-endforeach()
+glimra_wayland_protocols(idle_protocol_sources ${IDLE_SCANNER} ${idle_generated}
+  ${IDLE_PROTOCOLS_DIR}/staging/ext-idle-notify/ext-idle-notify-v1.xml
+  ${PLASMA_WAYLAND_PROTOCOLS_DIR}/idle.xml)
 
 glimra_library(glimra_idle
   SOURCES
