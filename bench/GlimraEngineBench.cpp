@@ -166,8 +166,8 @@ BENCHMARK(BM_EngineTick)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BandDamage)
     ->ArgNames({"w", "h", "gap"})
-    ->Args({1920, 1080, 32})
-    ->Args({3840, 2160, 32})
+    ->Args({1920, 1080, 48})
+    ->Args({3840, 2160, 48})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CopyEveryCell)
     ->ArgNames({"w", "h"})
