@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/session.sh"
 [ $# -eq 3 ] || { echo "usage: $0 BUILD_FOLDER SECONDS WxH" >&2; exit 2; }
 secs=$2 size=$3
-session_begin "$(cd "$1" && pwd)" bin/glimracode bin/glimracode-gtk bin/GlimraCode.TTF
+session_begin "$(cd "$1" && pwd)" bin/glimracode bin/GlimraCode.TTF
 start_sway "$size"
 sway_pid=$spawned_own
 spawn saver "$work/bin/glimracode" /s
