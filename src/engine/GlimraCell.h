@@ -162,7 +162,6 @@ private:
     // time, so most of a sparse column costs nothing.
     std::vector<uint64_t> m_occupied;
     int32_t m_occupants = 0;
-    static constexpr int32_t PrefetchDistance = 8;
 };
 
 // One registered behaviour and its weight in the weighted choice.
