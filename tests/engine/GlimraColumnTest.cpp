@@ -178,6 +178,7 @@ TEST(BoardDrawing, OnePictureKeptInTwoPixmapsIsNotRepaintedWhenTheyTakeTurns) {
     board.Draw(front, 20, 20);
     EXPECT_EQ(board.CellsDrawn(), 1) << "the identity changed once";
     board.Draw(back, 20, 20);
+    EXPECT_EQ(board.CellsDrawn(), 0) << "the buffers take turns";
     Pixmap copy = front;
     board.Draw(copy, 20, 20);
     EXPECT_EQ(board.CellsDrawn(), 0) << "the host keeps them one picture";

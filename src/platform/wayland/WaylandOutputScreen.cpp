@@ -157,8 +157,12 @@ void WaylandOutputScreen::ShowPointer(bool show) {
 }
 
 Pixmap& WaylandOutputScreen::Surface(int32_t width, int32_t height) {
-    if (m_presenter && m_presenter->Surface().Width() == width && m_presenter->Surface().Height() == height)
-        return m_presenter->Surface();
+    if (m_presenter) {
+        // Asked once a tick: the presenter may first bring the buffer it hands out up to date.
+        Pixmap& surface = m_presenter->Surface();
+        if (surface.Width() == width && surface.Height() == height)
+            return surface;
+    }
     m_presenter.reset();
     if (width > 0 && height > 0)
         m_presenter = WaylandShmPresenter::Create(m_shm, m_wlSurface, width, height, m_scale);
