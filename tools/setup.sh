@@ -2,8 +2,10 @@
 # Installs, as root and only when missing, the Debian packages that GlimraCode needs.
 #   tools/setup.sh programs   what building and running the Linux programs needs
 #   tools/setup.sh all        that, plus everything the tests need (default)
-# Safe to run again: it installs nothing that is already there.
+# Safe to run again: it installs nothing that is already there. A mirror that refuses some of its
+# indexes ends nothing: what can be installed is, and the stages that needed the rest say so.
 set -euo pipefail
+source "$(dirname "$0")/apt-steps.sh"
 
 GLIMRA_PACKAGES=(
   build-essential cmake ninja-build pkg-config
@@ -38,6 +40,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update_tolerant
+  apt_install_what_can "${missing[@]}"
 fi
