@@ -8,8 +8,8 @@
 #include <memory>
 #include <tuple>
 
-#include "platform/linux/Autostart.h"
-#include "platform/linux/IdleMode.h"
+#include "platform/idle/Autostart.h"
+#include "platform/idle/IdleMode.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "shell/GlimraCode.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/gtk/GtkOptionsDialog.h"
-#include "platform/linux/Autostart.h"
+#include "platform/idle/Autostart.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"

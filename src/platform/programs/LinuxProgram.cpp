@@ -1,13 +1,13 @@
 // glimracode: the saver on Linux, on X11 or Wayland. It answers the Windows switches as the Windows
 // saver does, and the command-line conventions of X11 screen-saver daemons beside them.
 
-#include "platform/linux/LinuxProgram.h"
+#include "platform/programs/LinuxProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "platform/linux/IdleMode.h"
+#include "platform/idle/IdleMode.h"
 #include "platform/linux/LinuxProgramHost.h"
 #include "platform/linux/WaylandDisplayChoice.h"
 #include "platform/posix/CommandLine.h"

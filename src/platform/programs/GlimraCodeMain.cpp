@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/linux/LinuxProgram.h"
 #include "platform/linux/WaylandFace.h"
 #include "platform/posix/ExecutableDirectory.h"
+#include "platform/programs/LinuxProgram.h"
 #include "platform/x11/X11HackScreen.h"
 #include "platform/x11/X11SaverWindow.h"
 #include "shell/GlimraModules.h"

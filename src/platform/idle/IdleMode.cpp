@@ -1,4 +1,4 @@
-#include "platform/linux/IdleMode.h"
+#include "platform/idle/IdleMode.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/linux/Autostart.h"
-#include "platform/linux/IdleWatcher.h"
+#include "platform/idle/Autostart.h"
+#include "platform/idle/IdleWatcher.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 
