@@ -154,7 +154,7 @@ gboolean KeepScalable(const PangoFontFamily*, const PangoFontFace* face, gpointe
 
 } // namespace
 
-GtkOptionsDialog::GtkOptionsDialog() {
+GtkOptionsDialog::GtkOptionsDialog(FileSettingsStore& store) : m_store(store) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(m_window), "vGlimra Screen Saver");
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
@@ -488,26 +488,23 @@ void GtkOptionsDialog::RedrawSamples() {
 void GtkOptionsDialog::Ok() {
     // Another program's Save can hold the settings for a while: the dialog keeps drawing and can be
     // closed (a signal closes it as Cancel does) while it waits, but takes no second Ok meanwhile.
-    auto* file = dynamic_cast<FileSettingsStore*>(InstalledSettingsStore());
-    if (file != nullptr)
-        file->SetLockWait(SaveLockPatience, [this] {
-            while (!m_closed && g_main_context_iteration(nullptr, FALSE)) {
-            }
-            return !m_closed;
-        });
+    m_store.SetLockWait(SaveLockPatience, [this] {
+        while (!m_closed && g_main_context_iteration(nullptr, FALSE)) {
+        }
+        return !m_closed;
+    });
     gtk_widget_set_sensitive(m_window, FALSE);
     std::string failure;
     try {
         m_options.StoreControls();
         failure = StoreIdleChoice();
-        if (!failure.empty() && file != nullptr && !file->WriteProblem().empty())
-            failure = file->WriteProblem();
+        if (!failure.empty() && !m_store.WriteProblem().empty())
+            failure = m_store.WriteProblem();
     } catch (const GlimraSettingsError& error) {
-        failure = file != nullptr && !file->WriteProblem().empty() ? file->WriteProblem() : error.what();
+        failure = !m_store.WriteProblem().empty() ? m_store.WriteProblem() : error.what();
     }
     // The store outlives the dialog, and must not call back into it.
-    if (file != nullptr)
-        file->SetLockWait(std::nullopt);
+    m_store.SetLockWait(std::nullopt);
     gtk_widget_set_sensitive(m_window, TRUE);
     if (m_closed)
         return;
@@ -523,7 +520,7 @@ std::string GtkOptionsDialog::StoreIdleChoice() {
     // Text typed but not yet taken, as when Enter presses Ok from the field.
     gtk_spin_button_update(minutes);
     const bool on = gtk_toggle_button_get_active(IdleCheckBox()) != FALSE;
-    return SetIdleAutostart(*InstalledSettingsStore(), on,
+    return SetIdleAutostart(m_store, on,
                             on ? std::optional(gtk_spin_button_get_value_as_int(minutes)) : std::nullopt);
 }
 

@@ -119,13 +119,11 @@ int Autostart(const IdleCommand& command) {
 
 } // namespace
 
-std::string SetIdleAutostart(GlimraSettingsStore& store, bool on, std::optional<int> minutes) {
+std::string SetIdleAutostart(FileSettingsStore& store, bool on, std::optional<int> minutes) {
     if (!on)
         return RemoveAutostartEntry();
-    if (minutes && !StoreIdleMinutes(store, *minutes)) {
-        const auto* file = dynamic_cast<const FileSettingsStore*>(&store);
-        return "cannot store the idle minutes" + (file != nullptr ? " in " + file->Path() : std::string());
-    }
+    if (minutes && !StoreIdleMinutes(store, *minutes))
+        return "cannot store the idle minutes in " + store.Path();
     return WriteAutostartEntry(ThisProgram(),
                                minutes.value_or(ReadIdleMinutes(store).value_or(DefaultIdleMinutes)));
 }

@@ -2,8 +2,7 @@
 
 #include "platform/linux/StopSignals.h"
 
-// The saver on every output of the Wayland compositor, for LinuxFaces::RunWaylandSaver. The Wayland
-// room defines it; it is declared here so that a program's entry point can name it without
-// including that room. False, having said why on standard error, when the compositor cannot be
-// reached or cannot show the saver, or the connection fails while it runs.
+// The saver on every output of the Wayland compositor, for LinuxFaces::RunWaylandSaver: all that a
+// program's entry point needs of this face. False, having said why on standard error, when the
+// compositor cannot be reached or cannot show the saver, or the connection fails while it runs.
 bool RunWaylandSaver(StopSignals& signals);

@@ -102,7 +102,7 @@ protected:
     void Open(FileSettingsStore::Access access = FileSettingsStore::Access::ReadWrite) {
         m_store = std::make_unique<FileSettingsStore>(m_path, access);
         InstallSettingsStore(m_store.get());
-        m_dialog = std::make_unique<GtkOptionsDialog>();
+        m_dialog = std::make_unique<GtkOptionsDialog>(*m_store);
         Pump();
     }
 
