@@ -74,6 +74,8 @@ private:
         const GlimraSettingInfo* Setting = nullptr;
     };
 
+    // The row of setting in GlimraSettingsTable, by which the widget arrays are indexed.
+    static size_t Row(const GlimraSettingInfo& setting);
     GtkWidget* BuildGeneralPage();
     GtkWidget* BuildCreaturePage();
     GtkWidget* BuildStaticPage();
