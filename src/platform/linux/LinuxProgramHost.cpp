@@ -26,8 +26,9 @@ bool DisplayNamed() {
 } // namespace
 
 LinuxProgramHost::LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals,
-                                   char** argv, std::string lockPath)
-    : m_faces(faces), m_face(face), m_signals(signals), m_argv(argv), m_lockPath(std::move(lockPath)) {
+                                   FileSettingsStore& store, char** argv, std::string lockPath)
+    : m_faces(faces), m_face(face), m_signals(signals), m_store(store), m_argv(argv),
+      m_lockPath(std::move(lockPath)) {
 }
 
 int HandOverToSibling(const char* sibling, char** argv) {
@@ -67,7 +68,7 @@ void LinuxProgramHost::RunSettings() {
     if (DisplayNamed()) {
         if (m_faces.RunSettingsDialog == nullptr)
             return HandOver();
-        if (m_faces.RunSettingsDialog())
+        if (m_faces.RunSettingsDialog(m_store))
             return;
         // A display was named and could not be reached: a failure, told as one; the settings are
         // still shown as text below.

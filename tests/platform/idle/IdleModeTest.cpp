@@ -5,8 +5,8 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/linux/Autostart.h"
-#include "platform/linux/IdleMode.h"
+#include "platform/idle/Autostart.h"
+#include "platform/idle/IdleMode.h"
 #include "platform/posix/FileSettingsStore.h"
 
 namespace {

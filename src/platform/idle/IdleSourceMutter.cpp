@@ -1,6 +1,6 @@
 #include <gio/gio.h>
 
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 namespace {
 

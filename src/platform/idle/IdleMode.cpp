@@ -1,4 +1,4 @@
-#include "platform/linux/IdleMode.h"
+#include "platform/idle/IdleMode.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/linux/Autostart.h"
-#include "platform/linux/IdleWatcher.h"
+#include "platform/idle/Autostart.h"
+#include "platform/idle/IdleWatcher.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 
@@ -119,13 +119,11 @@ int Autostart(const IdleCommand& command) {
 
 } // namespace
 
-std::string SetIdleAutostart(GlimraSettingsStore& store, bool on, std::optional<int> minutes) {
+std::string SetIdleAutostart(FileSettingsStore& store, bool on, std::optional<int> minutes) {
     if (!on)
         return RemoveAutostartEntry();
-    if (minutes && !StoreIdleMinutes(store, *minutes)) {
-        const auto* file = dynamic_cast<const FileSettingsStore*>(&store);
-        return "cannot store the idle minutes" + (file != nullptr ? " in " + file->Path() : std::string());
-    }
+    if (minutes && !StoreIdleMinutes(store, *minutes))
+        return "cannot store the idle minutes in " + store.Path();
     return WriteAutostartEntry(ThisProgram(),
                                minutes.value_or(ReadIdleMinutes(store).value_or(DefaultIdleMinutes)));
 }

@@ -7,7 +7,7 @@
 
 #include "ext-idle-notify-v1-client-protocol.h"
 #include "idle-client-protocol.h"
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 namespace {
 

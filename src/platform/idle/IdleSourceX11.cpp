@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 namespace {
 

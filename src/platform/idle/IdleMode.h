@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/GlimraSettingsStore.h"
+class FileSettingsStore;
 
 // The Linux session's own modes of glimracode: the idle watcher and its autostart entry.
 //   --idle [MINUTES]          watch the session, start the saver after MINUTES of idleness
@@ -31,7 +31,7 @@ struct IdleCommand {
 // its idle choice. On stores minutes, when given, in store, then writes the entry that runs the
 // glimracode beside this program with the stored minutes; off removes the entry and leaves the
 // minutes. An empty text on success, else why not.
-[[nodiscard]] std::string SetIdleAutostart(GlimraSettingsStore& store, bool on, std::optional<int> minutes);
+[[nodiscard]] std::string SetIdleAutostart(FileSettingsStore& store, bool on, std::optional<int> minutes);
 
 inline constexpr const char* IdleModeUsage =
     "       glimracode --idle [MINUTES] | --autostart on [MINUTES] | --autostart off\n"

@@ -1,4 +1,4 @@
-#include "platform/linux/Autostart.h"
+#include "platform/idle/Autostart.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "platform/linux/IdleWatcher.h"
+#include "platform/idle/IdleWatcher.h"
 
 #include <glib-unix.h>
 #include <glib.h>
