@@ -16,8 +16,7 @@ class LinuxProgramHost final : public GlimraProgramHost {
 public:
     // argv is the whole command line, as main received it, for the sibling program when this one
     // lacks the face a mode needs.
-    LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals, char** argv,
-                     std::string lockPath = GlimraLockFile::DefaultPath());
+    LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals, char** argv);
 
     std::string ExecutableDirectory() override;
     bool AcquireInstanceMarker() override;
@@ -40,7 +39,6 @@ private:
     GlimraDisplayFace m_face;
     StopSignals& m_signals;
     char** m_argv;
-    std::string m_lockPath;
     GlimraLockFile m_lock;
     bool m_displayFailed = false;
 };
