@@ -29,7 +29,8 @@ glimra_library(glimra_idle
     ${CMAKE_CURRENT_LIST_DIR}/IdleSourceWayland.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IdleSourceX11.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Autostart.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DesktopEntryExec.cpp
     ${idle_protocol_sources}
-  DEPS glimra_posix_store glimra_posix_glyphs
+  DEPS glimra_linux glimra_posix_store glimra_posix_glyphs glimra_posix_options
   PUBLIC_LIBS PkgConfig::IDLE_GIO PkgConfig::IDLE_WAYLAND X11::X11 X11::Xss)
 target_include_directories(glimra_idle PRIVATE ${idle_generated})
