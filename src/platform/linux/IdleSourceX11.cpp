@@ -59,6 +59,8 @@ private:
     static gboolean OnEvents(gint, GIOCondition condition, gpointer self) {
         auto* source = static_cast<X11IdleSource*>(self);
         if ((condition & (G_IO_HUP | G_IO_ERR)) != 0) {
+            // Removed by the answer below: the destructor must not remove it again.
+            source->m_watch = 0;
             source->Fail("the X display closed the connection");
             return G_SOURCE_REMOVE;
         }
