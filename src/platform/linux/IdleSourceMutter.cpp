@@ -184,7 +184,9 @@ private:
         if (!m_failure.empty())
             return;
         m_failure = std::move(why);
-        Tell(false);
+        // Told even when the session was not idle: the watcher learns of a failure only so.
+        m_idle = false;
+        m_listener(false);
     }
 
     GDBusConnection* m_bus;

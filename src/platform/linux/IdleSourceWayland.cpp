@@ -124,7 +124,9 @@ private:
             return;
         m_failure =
             std::string("the Wayland compositor closed the connection (") + std::strerror(errno) + ")";
-        Tell(false);
+        // Told even when the session was not idle: the watcher learns of a failure only so.
+        m_idle = false;
+        m_listener(false);
     }
 
     wl_display* m_display;

@@ -113,8 +113,12 @@ private:
     }
 
     void Fail(std::string why) {
+        if (!m_failure.empty())
+            return;
         m_failure = std::move(why);
-        Tell(false);
+        // Told even when the session was not idle: the watcher learns of a failure only so.
+        m_idle = false;
+        m_listener(false);
     }
 
     Display* m_display;

@@ -52,6 +52,26 @@ sleep 1
 kill -TERM "$spawned_own"
 check "SIGTERM ends a watcher that waits for the bus" wait_until 10 gone "$spawned_own"
 
+# A watcher on an X display: a second one tells of it, and the X server's end ends it cleanly.
+number=$((90 + RANDOM % 400))
+spawn xvfb Xvfb ":$number" -screen 0 320x240x24 -nolisten tcp || exit 1
+xvfb=$spawned_own
+x_ready() { as_user env DISPLAY=":$number" xdpyinfo >/dev/null 2>&1; }
+wait_until 100 x_ready || exit 1
+spawn watcher env DISPLAY=":$number" "$bin/glimracode" --idle 5
+watcher=$spawned_own
+wait_until 50 grep -q "watching" "$work/watcher.log"
+run same env DISPLAY=":$number" "$bin/glimracode" --idle=5
+check "a second watcher with the same minutes ends with 0" is "$status" 0
+check "saying that one runs" says same "already runs in this session (process $watcher)"
+run other env DISPLAY=":$number" "$bin/glimracode" --idle-seconds 90
+check "with other minutes, with 1" is "$status" 1
+check "telling how to change them" says other "kill $watcher"
+kill -KILL "$xvfb"
+check "the X server's end ends the watcher" wait_until 50 gone "$watcher"
+check "saying why" says watcher "the X display closed the connection"
+check "without a GLib critical" eval '! grep -q CRITICAL "$work/watcher.log"'
+
 # A broken install: the second program's name links to the first.
 loop=$work/loop
 mkdir "$loop" && cp "$bin/glimracode" "$bin/GlimraCode.TTF" "$loop/" && ln -s glimracode "$loop/glimracode-gtk"
