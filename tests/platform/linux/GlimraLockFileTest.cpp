@@ -1,16 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 
 #include "platform/linux/GlimraLockFile.h"
 
@@ -95,55 +92,6 @@ TEST_F(GlimraLockFileTest, AFolderOthersMayWriteOrAFileOfAnotherUserIsRefused) {
     std::ofstream(path) << "";
     ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
     EXPECT_EQ(lock.Acquire(path), GlimraLockFile::Result::Unavailable) << "held by nobody, but not ours";
-}
-
-// Whatever stands at the lock's name in the runtime folder, the lock is taken in the private folder
-// under /tmp instead, so that two copies still keep each other out; and the thing is left alone.
-TEST_F(GlimraLockFileTest, AnythingAtTheNameMovesTheLockToTmp) {
-    const std::string name = "glimra-test-" + std::to_string(getpid()) + ".lock";
-    const fs::path inRuntime = folder / name;
-    const std::string fallback = GlimraLockFile::PrivateTmpPath(name);
-    const struct {
-        const char* What;
-        std::function<void()> Make;
-    } rows[] = {
-        {"a link to a file of ours",
-         [&] {
-             std::ofstream(folder / "real") << "";
-             fs::create_symlink(folder / "real", inRuntime);
-         }},
-        {"a dangling link", [&] { fs::create_symlink(folder / "nowhere", inRuntime); }},
-        {"a FIFO", [&] { ASSERT_EQ(mkfifo(inRuntime.c_str(), 0600), 0); }},
-        {"a folder", [&] { fs::create_directory(inRuntime); }},
-        {"a socket",
-         [&] {
-             sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-             inRuntime.string().copy(address.sun_path, sizeof address.sun_path - 1);
-             const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-             ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-             close(fd);
-         }},
-    };
-    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
-    for (const auto& row : rows) {
-        fs::remove_all(inRuntime);
-        row.Make();
-        const fs::file_status before = fs::symlink_status(inRuntime);
-        GlimraLockFile first, second;
-        EXPECT_EQ(first.AcquireNamed(name), GlimraLockFile::Result::Acquired) << row.What;
-        EXPECT_EQ(first.Path(), fallback) << row.What;
-        EXPECT_EQ(second.AcquireNamed(name), GlimraLockFile::Result::HeldElsewhere) << row.What;
-        EXPECT_EQ(fs::symlink_status(inRuntime).type(), before.type()) << row.What;
-        EXPECT_FALSE(fs::exists(folder / "nowhere")) << row.What;
-    }
-    fs::remove_all(inRuntime);
-    GlimraLockFile usual;
-    EXPECT_EQ(usual.AcquireNamed(name), GlimraLockFile::Result::Acquired);
-    EXPECT_EQ(usual.Path(), inRuntime.string()) << "a free name in the runtime folder is used as before";
-    EXPECT_TRUE(usual.Note("1234 300\n"));
-    EXPECT_EQ(GlimraLockFile::ReadNote(usual.Path()), "1234 300\n");
-    unsetenv("XDG_RUNTIME_DIR");
-    fs::remove(fallback);
 }
 
 TEST(GlimraLockFileDefaultPath, PrefersTheRuntimeFolderElseAFolderOfTheUsersOwn) {

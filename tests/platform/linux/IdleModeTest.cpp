@@ -16,9 +16,9 @@
 
 #include "platform/linux/Autostart.h"
 #include "platform/linux/DesktopEntryExec.h"
+#include "platform/linux/GlimraLockFile.h"
 #include "platform/linux/IdleMode.h"
 #include "platform/posix/FileSettingsStore.h"
-#include "platform/posix/UserFolders.h"
 
 namespace {
 
@@ -117,44 +117,34 @@ TEST(AutostartTest, WritesAnEntryThatRunsTheWatcherAndRemovesIt) {
     unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(AutostartTest, AnExecArgumentIsQuotedSoThatTheDesktopRunsExactlyThatFile) {
-    const struct {
-        std::string Word;
-        const char* Exec; // nil: refused
-    } rows[] = {
-        {"/usr/bin/glimracode", R"("/usr/bin/glimracode")"},
-        {"/home/ann/100% sure/glimracode", R"("/home/ann/100%% sure/glimracode")"},
-        {"/a/%c%u%f", R"("/a/%%c%%u%%f")"},
-        {"/a/\"q\"/`x`", R"("/a/\\"q\\"/\\`x\\`")"},
-        {"/a/back\\slash", R"("/a/back\\\\slash")"},
-        {"/a/\u00e9t\u00e9/\u65e5", "\"/a/\u00e9t\u00e9/\u65e5\""},
-        {"/a/new\nline", nullptr},
-        {"/a/carriage\rreturn", nullptr},
-        {"/a/tab\there", nullptr},
-        {"/a/\x7f", nullptr},
-        {"/a/latin\xe9", nullptr},
-        {"/a/\xed\xa0\x80", nullptr},
-    };
-    for (const auto& row : rows) {
+// Each accepted path reads back, as a desktop reads Exec (the key file's string, field codes, then the
+// shell's words), as exactly one word: itself.
+TEST(AutostartTest, AnExecArgumentRunsExactlyThatFileOrIsRefused) {
+    for (const std::string word : {"/usr/bin/glimracode", "/home/ann/100% sure/%c%u%f", "/a/\"q\"/`x`$HOME",
+                                   "/a/back\\slash", "/a/\u00e9t\u00e9/\u65e5", "/a/new\nline",
+                                   "/a/cr\rtab\t", "/a/\x7f", "/a/latin\xe9", "/a/\xed\xa0\x80"}) {
         std::string why;
-        const std::optional<std::string> exec = DesktopExecArgument(row.Word, why);
-        if (row.Exec == nullptr) {
-            EXPECT_FALSE(exec) << row.Word;
-            EXPECT_FALSE(why.empty()) << row.Word;
+        const std::optional<std::string> exec = DesktopExecArgument(word, why);
+        const bool refusable = word.find_first_of("\n\r\t\x7f\xe9\xed") != std::string::npos;
+        EXPECT_EQ(!exec, refusable) << word;
+        EXPECT_EQ(why.empty(), !refusable) << word;
+        if (!exec)
             continue;
-        }
-        ASSERT_EQ(exec.value_or("(refused: " + why + ")"), row.Exec) << row.Word;
-        // Read back as a desktop reads it: the key file's string, field codes, then the shell's words.
         GKeyFile* file = g_key_file_new();
-        ASSERT_TRUE(g_key_file_load_from_data(file, ("[E]\nExec=" + *exec + "\n").c_str(), -1,
-                                              G_KEY_FILE_NONE, nullptr));
+        ASSERT_TRUE(
+            g_key_file_load_from_data(file, ("[E]\nExec=" + *exec).c_str(), -1, G_KEY_FILE_NONE, nullptr));
         gchar* value = g_key_file_get_string(file, "E", "Exec", nullptr);
-        std::string command = value;
-        for (size_t at = command.find("%%"); at != std::string::npos; at = command.find("%%", at + 1))
-            command.erase(at, 1);
+        std::string command;
+        for (size_t i = 0; value[i] != '\0'; ++i) {
+            if (value[i] == '%' && value[++i] != '%') { // any other field code would be expanded
+                ADD_FAILURE() << word << ": a field code in " << value;
+                break;
+            }
+            command += value[i];
+        }
         gchar** words = nullptr;
         ASSERT_TRUE(g_shell_parse_argv(command.c_str(), nullptr, &words, nullptr)) << command;
-        EXPECT_EQ(words[0], row.Word);
+        EXPECT_EQ(words[0], word);
         EXPECT_EQ(words[1], nullptr);
         g_strfreev(words);
         g_free(value);
@@ -171,39 +161,41 @@ std::string Snapshot(const fs::path& path) {
                         std::to_string(status.st_size) + " " + std::to_string(status.st_mtim.tv_nsec);
     if (S_ISLNK(status.st_mode))
         state += " -> " + fs::read_symlink(path).string();
-    if (S_ISREG(status.st_mode))
-        state += " " + ReadText(path);
-    return state;
+    return S_ISREG(status.st_mode) ? state + " " + ReadText(path) : state;
 }
 
-// Only an entry that GlimraCode wrote is ever replaced or removed; anything else at the name is told
-// and left exactly as it was, by --autostart on and off alike (and the dialog, which calls the same).
-TEST(AutostartTest, WhatIsNotOurOwnEntryIsToldAndLeftAsItIs) {
+// Whatever stands at the entry's name: only an entry that GlimraCode wrote is replaced or removed,
+// anything else is told and left exactly as it was, by --autostart on and off alike (and the dialog,
+// which calls the same). Whatever stands at the lock's name in the runtime folder: the lock moves to
+// the private folder under /tmp when it cannot be used there, and two holders still exclude each other.
+TEST(AutostartTest, WhatIsNotOursIsToldAndLeftAndTheLockMovesAwayFromIt) {
     std::string unused;
     const std::string ours = *AutostartEntryText("/opt/g/glimracode", 4, unused);
-    const std::string legacy = "[Desktop Entry]\nExec=\"/opt/g/glimracode\" --idle 12\n";
+    const std::string lockName = "glimra-test-" + std::to_string(getpid()) + ".lock";
+    const bool root = geteuid() == 0;
     const struct {
         const char* Name;
         std::function<void(const fs::path&)> Make;
-        const char* Told; // "" for success: then on leaves our entry and off nothing
+        const char* Told; // "": on leaves our entry, off nothing
+        bool LockMoves;
     } rows[] = {
-        {"nothing", [](const fs::path&) {}, ""},
-        {"our entry", [&](const fs::path& p) { WriteText(p, ours); }, ""},
-        {"an entry of an older GlimraCode", [&](const fs::path& p) { WriteText(p, legacy); }, ""},
+        {"nothing", [](const fs::path&) {}, "", false},
+        {"our entry", [&](const fs::path& p) { WriteText(p, ours); }, "", false},
+        {"an older GlimraCode's entry",
+         [](const fs::path& p) { WriteText(p, "[Desktop Entry]\nExec=\"/opt/g/glimracode\" --idle 12\n"); },
+         "", false},
         {"a hand-written entry",
-         [](const fs::path& p) {
-             WriteText(p, "[Desktop Entry]\nExec=\"/opt/g/glimracode\" --idle 5 --x\n");
-         },
-         "is not an entry that GlimraCode wrote"},
+         [](const fs::path& p) { WriteText(p, "[Desktop Entry]\nExec=\"/opt/g/glimracode\" --idle 5 -x\n"); },
+         "is not an entry that GlimraCode wrote", false},
         {"a link to our entry",
          [&](const fs::path& p) {
              WriteText(p.parent_path() / "real", ours);
              fs::create_symlink("real", p);
          },
-         "is a symbolic link"},
-        {"a dangling link", [](const fs::path& p) { fs::create_symlink("nowhere", p); },
-         "is a symbolic link"},
-        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, "is a FIFO"},
+         "is a symbolic link", true},
+        {"a dangling link", [](const fs::path& p) { fs::create_symlink("nowhere", p); }, "is a symbolic link",
+         true},
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, "is a FIFO", true},
         {"a socket",
          [](const fs::path& p) {
              sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
@@ -212,36 +204,47 @@ TEST(AutostartTest, WhatIsNotOurOwnEntryIsToldAndLeftAsItIs) {
              ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
              close(fd);
          },
-         "is a socket"},
-        {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "is a folder"},
-        {"another user's entry",
+         "is a socket", true},
+        {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "is a folder", true},
+        {"another user's entry (as root)",
          [&](const fs::path& p) {
              WriteText(p, ours);
-             ASSERT_EQ(geteuid() != 0 || chown(p.c_str(), 65534, 65534) == 0, true);
+             ASSERT_TRUE(!root || chown(p.c_str(), 65534, 65534) == 0);
          },
-         geteuid() == 0 ? "belongs to another user" : ""},
+         root ? "belongs to another user" : "", root},
     };
     for (const auto& row : rows)
-        for (const bool on : {true, false}) {
+        for (const char* action : {"on", "off", "lock"}) {
             TemporaryFolder folder;
             setenv("XDG_CONFIG_HOME", folder.Path.c_str(), 1);
-            const fs::path entry = AutostartEntryPath();
-            fs::create_directories(entry.parent_path());
-            row.Make(entry);
-            const std::string before = Snapshot(entry);
+            setenv("XDG_RUNTIME_DIR", folder.Path.c_str(), 1);
+            const bool lock = *action == 'l', on = action[1] == 'n';
+            const fs::path path = lock ? folder.Path / lockName : fs::path(AutostartEntryPath());
+            fs::create_directories(path.parent_path());
+            row.Make(path);
+            const std::string before = Snapshot(path), name = std::string(row.Name) + ", " + action;
+            if (lock) {
+                GlimraLockFile first, second;
+                EXPECT_EQ(first.AcquireNamed(lockName), GlimraLockFile::Result::Acquired) << name;
+                EXPECT_EQ(first.Path() != path.string(), row.LockMoves) << name;
+                EXPECT_EQ(second.AcquireNamed(lockName), GlimraLockFile::Result::HeldElsewhere) << name;
+                EXPECT_TRUE(!row.LockMoves || Snapshot(path) == before) << name;
+                continue;
+            }
             const std::string told =
                 on ? WriteAutostartEntry("/opt/g/glimracode", 4) : RemoveAutostartEntry("/opt/g/glimracode");
-            const std::string name = std::string(row.Name) + (on ? ", on" : ", off");
-            if (*row.Told != '\0') {
-                EXPECT_NE(told.find(row.Told), std::string::npos) << name << ": " << told;
-                EXPECT_NE(told.find("it is left as it is"), std::string::npos) << name << ": " << told;
-                EXPECT_EQ(Snapshot(entry), before) << name;
-            } else {
+            if (*row.Told == '\0') {
                 EXPECT_EQ(told, "") << name;
-                EXPECT_EQ(on ? ReadText(entry) : Snapshot(entry), on ? ours : "missing") << name;
+                EXPECT_EQ(on ? ReadText(path) : Snapshot(path), on ? ours : "missing") << name;
+                continue;
             }
+            EXPECT_NE(told.find(std::string(row.Told) + "; it is left as it is"), std::string::npos)
+                << name << told;
+            EXPECT_EQ(Snapshot(path), before) << name;
         }
+    fs::remove(GlimraLockFile::PrivateTmpPath(lockName));
     unsetenv("XDG_CONFIG_HOME");
+    unsetenv("XDG_RUNTIME_DIR");
 }
 
 // The minutes are stored only once the entry is written, and an entry written for minutes that cannot
@@ -249,24 +252,21 @@ TEST(AutostartTest, WhatIsNotOurOwnEntryIsToldAndLeftAsItIs) {
 TEST(AutostartTest, MinutesAndEntryChangeTogetherOrNotAtAll) {
     TemporaryFolder folder;
     setenv("XDG_CONFIG_HOME", folder.Path.c_str(), 1);
-    const fs::path entry = AutostartEntryPath();
     FileSettingsStore store((folder.Path / "settings.reg").string());
     store.SetLockWait(std::chrono::milliseconds(100));
-
     WriteText(folder.Path / "autostart", "a file where the folder should be");
     EXPECT_NE(SetIdleAutostart(store, true, 7).find("Not a directory"), std::string::npos);
     EXPECT_EQ(ReadIdleMinutes(store), std::nullopt);
 
     fs::remove(folder.Path / "autostart");
     ASSERT_EQ(SetIdleAutostart(store, true, 3), "");
-    const std::string three = ReadText(entry);
-    EXPECT_NE(three.find(" --idle 3\n"), std::string::npos) << three;
+    const std::string three = ReadText(AutostartEntryPath());
     {
         const AtomicFileLock held((folder.Path / "settings.reg").string());
         EXPECT_NE(SetIdleAutostart(store, true, 9), "");
-        EXPECT_FALSE(store.WriteProblem().empty());
+        EXPECT_NE(store.WriteProblem(), "");
     }
-    EXPECT_EQ(ReadText(entry), three);
+    EXPECT_EQ(ReadText(AutostartEntryPath()), three);
     EXPECT_EQ(ReadIdleMinutes(store), 3);
     unsetenv("XDG_CONFIG_HOME");
 }
@@ -275,20 +275,13 @@ TEST(AutostartTest, MinutesAndEntryChangeTogetherOrNotAtAll) {
 // database; never "/.config".
 TEST(AutostartTest, TheSettingsAndTheEntryShareTheHomeFolder) {
     const std::string saved = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
-    unsetenv("XDG_CONFIG_HOME");
     const std::string database = getpwuid(geteuid())->pw_dir;
-    const struct {
-        const char* Home; // nil: unset
-        std::string Expected;
-    } rows[] = {{"/home/ann", "/home/ann"}, {nullptr, database}, {"", database}, {"relative", database}};
-    for (const auto& row : rows) {
-        if (row.Home != nullptr)
-            setenv("HOME", row.Home, 1);
-        else
-            unsetenv("HOME");
-        EXPECT_EQ(HomeFolder(), row.Expected);
-        EXPECT_EQ(AutostartEntryPath(), row.Expected + "/.config/autostart/glimracode.desktop");
-        EXPECT_EQ(FileSettingsStore::DefaultPath(), row.Expected + "/.config/glimracode/settings.reg");
+    unsetenv("XDG_CONFIG_HOME");
+    for (const char* home : {"/home/ann", "", "relative", static_cast<const char*>(nullptr)}) {
+        home != nullptr ? setenv("HOME", home, 1) : unsetenv("HOME");
+        const std::string expected = home != nullptr && *home == '/' ? home : database;
+        EXPECT_EQ(AutostartEntryPath(), expected + "/.config/autostart/glimracode.desktop");
+        EXPECT_EQ(FileSettingsStore::DefaultPath(), expected + "/.config/glimracode/settings.reg");
     }
     setenv("HOME", saved.c_str(), 1);
 }
