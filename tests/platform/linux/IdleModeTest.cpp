@@ -3,9 +3,7 @@
 #include <glib.h>
 
 #include <pwd.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -77,15 +75,8 @@ TEST(IdleCommandTest, ReadsTheModesAndRefusesWhatIsOutOfRange) {
         {{"--autostart", "off", "20"}, A::None, {}, {}, true},
         {{"--autostart", "yes"}, A::None, {}, {}, true},
         {{"--autostart"}, A::None, {}, {}, true},
-        {{"--idle=5"}, A::Watch, 5, {}, false},
-        {{"--idle-seconds=3"}, A::Watch, {}, 3, false},
-        {{"--idle=5", "6"}, A::None, {}, {}, true},
-        {{"--autostart=off"}, A::AutostartOff, {}, {}, false},
         {{"--autostart=on", "20"}, A::AutostartOn, 20, {}, false},
-        {{"--autostart="}, A::None, {}, {}, true},
-        {{"--idler"}, A::None, {}, {}, false},
         {{"--idle", "5", "--help"}, A::None, {}, {}, false},
-        {{"--autostart", "on", "-h"}, A::None, {}, {}, false},
     };
     for (const Case& row : cases) {
         const IdleCommand command = Parse(row.Words);
@@ -130,10 +121,10 @@ TEST(AutostartTest, AnExecArgumentRunsExactlyThatFileOrIsRefused) {
         EXPECT_EQ(why.empty(), !refusable) << word;
         if (!exec)
             continue;
-        GKeyFile* file = g_key_file_new();
+        g_autoptr(GKeyFile) file = g_key_file_new();
         ASSERT_TRUE(
             g_key_file_load_from_data(file, ("[E]\nExec=" + *exec).c_str(), -1, G_KEY_FILE_NONE, nullptr));
-        gchar* value = g_key_file_get_string(file, "E", "Exec", nullptr);
+        g_autofree gchar* value = g_key_file_get_string(file, "E", "Exec", nullptr);
         std::string command;
         for (size_t i = 0; value[i] != '\0'; ++i) {
             if (value[i] == '%' && value[++i] != '%') { // any other field code would be expanded
@@ -142,13 +133,10 @@ TEST(AutostartTest, AnExecArgumentRunsExactlyThatFileOrIsRefused) {
             }
             command += value[i];
         }
-        gchar** words = nullptr;
+        g_auto(GStrv) words = nullptr;
         ASSERT_TRUE(g_shell_parse_argv(command.c_str(), nullptr, &words, nullptr)) << command;
         EXPECT_EQ(words[0], word);
         EXPECT_EQ(words[1], nullptr);
-        g_strfreev(words);
-        g_free(value);
-        g_key_file_free(file);
     }
 }
 
@@ -195,15 +183,9 @@ TEST(AutostartTest, WhatIsNotOursIsToldAndLeftAndTheLockMovesAwayFromIt) {
          "is a symbolic link", true},
         {"a dangling link", [](const fs::path& p) { fs::create_symlink("nowhere", p); }, "is a symbolic link",
          true},
-        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mkfifo(p.c_str(), 0644), 0); }, "is a FIFO", true},
-        {"a socket",
-         [](const fs::path& p) {
-             sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-             p.string().copy(address.sun_path, sizeof address.sun_path - 1);
-             const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-             ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-             close(fd);
-         },
+        {"a FIFO", [](const fs::path& p) { ASSERT_EQ(mknod(p.c_str(), S_IFIFO | 0644, 0), 0); }, "is a FIFO",
+         true},
+        {"a socket", [](const fs::path& p) { ASSERT_EQ(mknod(p.c_str(), S_IFSOCK | 0644, 0), 0); },
          "is a socket", true},
         {"a folder", [](const fs::path& p) { fs::create_directory(p); }, "is a folder", true},
         {"another user's entry (as root)",
