@@ -19,13 +19,15 @@ while True: kept.append(s.accept()[0])' "$1" && wait_until 50 test -S "$1"
 }
 
 as_user mkdir -p "$config/glimracode"
-spawn holder flock "$config/glimracode/settings.reg.lock" sleep 60
+spawn holder sh -c 'exec 9>>"$0" && flock 9 && exec sleep 60' "$config/glimracode/settings.reg.lock"
 wait_until 50 test -e "$config/glimracode/settings.reg.lock"
 run held "$bin/glimracode" --autostart on 5
 check "a held settings lock: --autostart on 5 ends with 1, in the dialog's words" ends held 1 "in use by another"
 check "leaving no entry and no minutes" eval '[ ! -e "$config/autostart/glimracode.desktop" ] &&
     ! grep -qs "Idle Minutes" "$config/glimracode/settings.reg"'
 kill "$spawned_own"
+run unwritable env XDG_CONFIG_HOME=/glimra-absent "$bin/glimracode" --autostart on 5
+check "a folder it may not make: --autostart ends with 1, telling the first cause" ends unwritable 1 "Permission denied"
 
 silent "$work/run/silent-bus" && silent "$work/run/wayland-silent" || exit 1
 run bus env DBUS_SESSION_BUS_ADDRESS="unix:path=$work/run/silent-bus" "$bin/glimracode" --idle 5
