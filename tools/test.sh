@@ -108,11 +108,12 @@ run_wayland() {
   tests/e2e/wayland/run.sh build
 }
 
-# The idle watcher on each desktop it knows: Xvfb, the headless sway, headless mutter.
+# The idle watcher on each desktop it knows: Xvfb, the headless sway, headless mutter; and where
+# the world does not play along.
 run_idle() {
   build_native
   local desktop
-  for desktop in x11 sway mutter; do
+  for desktop in x11 sway mutter hostile; do
     tests/e2e/idle/$desktop.sh build
   done
 }

@@ -1,8 +1,5 @@
 #include "platform/idle/IdleMode.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -10,22 +7,29 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "platform/idle/Autostart.h"
 #include "platform/idle/IdleWatcher.h"
+#include "platform/linux/GlimraLockFile.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
+#include "platform/posix/ShownText.h"
 
 namespace {
 
-// The command users and daemons run: glimracode, beside the program that runs this mode.
+// The command users and daemons run: glimracode, beside the program that runs this mode. Empty when
+// this program's own file cannot be found: a bare "glimracode" would run whatever the PATH or the
+// current folder holds under that name.
 std::string ThisProgram() {
-    return ExecutableDirectory() + "glimracode";
+    const std::string folder = ExecutableDirectory();
+    return folder.empty() ? std::string() : folder + "glimracode";
 }
 
-std::optional<int> Number(const char* text, int low, int high) {
+constexpr const char* WatcherLockName = "glimracode-idle.lock";
+
+std::optional<int> Number(std::string_view word, int low, int high) {
     int value = 0;
-    const std::string_view word(text);
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
     if (error != std::errc() || end != word.data() + word.size() || value < low || value > high)
         return std::nullopt;
@@ -38,32 +42,27 @@ IdleCommand Refuse(std::string why) {
     return command;
 }
 
-// Held for the watcher's whole life: one watcher per session. Its own name, so that the watcher and
-// the saver it starts do not keep each other out.
-bool TakeWatcherLock(int& fd) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder;
-    if (runtime != nullptr && runtime[0] == '/') {
-        folder = runtime;
-    } else {
-        folder = "/tmp/glimracode-" + std::to_string(geteuid());
-        mkdir(folder.c_str(), 0700);
+std::string Duration(long long seconds) {
+    return seconds % 60 == 0 ? std::to_string(seconds / 60) + " min" : std::to_string(seconds) + " s";
+}
+
+// A second watcher in a session is no failure (a login may start one while the user runs another),
+// but whoever started it must learn why nothing changed; the running one left its process id and
+// threshold in the lock.
+int TellWatcherRunning(const std::string& lockPath, long long seconds) {
+    long long pid = 0, running = 0;
+    const std::string note = GlimraLockFile::ReadNote(lockPath);
+    if (std::sscanf(note.c_str(), "%lld %lld", &pid, &running) != 2 || running == seconds) {
+        std::fprintf(stderr, "glimracode: an idle watcher already runs in this session%s; this one ends\n",
+                     pid > 0 ? (" (process " + std::to_string(pid) + ")").c_str() : "");
+        return 0;
     }
-    // Another user's folder or file, or a link at the name, could let them hold the lock first.
-    struct stat status {};
-    if (lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != geteuid() ||
-        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        return true;
-    fd = open((folder + "/glimracode-idle.lock").c_str(),
-              O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
-    if (fd < 0)
-        return true;
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
-        return true;
-    const bool held = errno == EWOULDBLOCK;
-    close(fd);
-    fd = -1;
-    return !held;
+    std::fprintf(
+        stderr,
+        "glimracode: an idle watcher already runs in this session (process %lld), starting the saver "
+        "after %s; to wait %s instead, end it (kill %lld) and start this one again\n",
+        pid, Duration(running).c_str(), Duration(seconds).c_str(), pid);
+    return 1;
 }
 
 std::unique_ptr<IdleSource> OpenIdleSource() {
@@ -81,9 +80,31 @@ int StoredMinutes() {
 }
 
 int Watch(const IdleCommand& command) {
-    int lock = -1;
-    if (!TakeWatcherLock(lock))
-        return 0; // a watcher already runs in this session
+    const std::chrono::seconds threshold =
+        command.Seconds ? std::chrono::seconds(*command.Seconds)
+                        : std::chrono::minutes(command.Minutes.value_or(StoredMinutes()));
+    // Held for the watcher's whole life: one watcher per session. Its own name, so that the watcher
+    // and the saver it starts do not keep each other out.
+    GlimraLockFile lock;
+    switch (lock.AcquireNamed(WatcherLockName)) {
+    case GlimraLockFile::Result::HeldElsewhere:
+        return TellWatcherRunning(lock.Path(), threshold.count());
+    case GlimraLockFile::Result::Unavailable:
+        std::fprintf(stderr,
+                     "glimracode: cannot take the lock '%s'; another watcher may run beside this one\n",
+                     ShownText(lock.Path(), 200).c_str());
+        break;
+    case GlimraLockFile::Result::Acquired:
+        lock.Note(std::to_string(getpid()) + " " + std::to_string(threshold.count()) + "\n");
+        break;
+    }
+    const std::string program = ThisProgram();
+    if (program.empty()) {
+        std::fputs("glimracode: cannot find this program's own file (/proc/self/exe cannot be read), so the "
+                   "saver beside it cannot be started\n",
+                   stderr);
+        return 1;
+    }
     std::unique_ptr<IdleSource> source = OpenIdleSource();
     if (source == nullptr) {
         std::fputs("glimracode: this session offers no way to learn that it is idle (no GNOME idle monitor,\n"
@@ -91,28 +112,25 @@ int Watch(const IdleCommand& command) {
                    stderr);
         return 1;
     }
-    const std::chrono::milliseconds threshold =
-        command.Seconds
-            ? std::chrono::milliseconds(std::chrono::seconds(*command.Seconds))
-            : std::chrono::milliseconds(std::chrono::minutes(command.Minutes.value_or(StoredMinutes())));
     // Said once, for whoever reads the session's log wondering why the saver did or did not start.
     std::fprintf(
         stderr, "glimracode: watching the session's idleness through the %s; the saver starts after %lld s\n",
-        source->Name(), static_cast<long long>(threshold.count() / 1000));
+        source->Name(), static_cast<long long>(threshold.count()));
     // glimracode beside this program is what users run as /s; it chooses the face afresh each time.
-    IdleWatcher watcher(*source, threshold, {ThisProgram(), "glimracode", "/s"});
-    const int code = watcher.Run();
-    if (lock >= 0)
-        close(lock);
-    return code;
+    IdleWatcher watcher(*source, threshold, {program, "glimracode", "/s"});
+    return watcher.Run();
 }
 
 int Autostart(const IdleCommand& command) {
     FileSettingsStore store;
-    const std::string problem =
+    // A Save that holds the settings gets as long as it gets from the dialog, and the same words.
+    store.SetLockWait(AutostartLockPatience);
+    std::string problem =
         SetIdleAutostart(store, command.What == IdleCommand::Action::AutostartOn, command.Minutes);
     if (problem.empty())
         return 0;
+    if (!store.WriteProblem().empty())
+        problem = store.WriteProblem();
     std::fprintf(stderr, "glimracode: %s\n", problem.c_str());
     return 1;
 }
@@ -121,45 +139,58 @@ int Autostart(const IdleCommand& command) {
 
 std::string SetIdleAutostart(FileSettingsStore& store, bool on, std::optional<int> minutes) {
     if (!on)
-        return RemoveAutostartEntry();
-    if (minutes && !StoreIdleMinutes(store, *minutes))
+        return RemoveAutostartEntry(ThisProgram());
+    // The entry first: minutes stored for an entry that could not be written would change what a
+    // later --autostart on gives without anyone having asked; a failed store puts the entry back.
+    AutostartPrevious previous;
+    const int chosen = minutes.value_or(ReadIdleMinutes(store).value_or(DefaultIdleMinutes));
+    if (std::string problem = WriteAutostartEntry(ThisProgram(), chosen, &previous); !problem.empty())
+        return problem;
+    if (minutes && !StoreIdleMinutes(store, *minutes)) {
+        RestoreAutostartEntry(previous);
         return "cannot store the idle minutes in " + store.Path();
-    return WriteAutostartEntry(ThisProgram(),
-                               minutes.value_or(ReadIdleMinutes(store).value_or(DefaultIdleMinutes)));
+    }
+    return {};
 }
 
 IdleCommand ParseIdleCommand(int argc, char** argv) {
     if (!IsIdleModeLine(argc, argv))
         return {};
-    const std::string_view option = argv[1];
+    // "--idle=5" is "--idle 5", as every other option may be written.
+    std::string_view option = argv[1];
+    std::vector<std::string_view> values(argv + 2, argv + argc);
+    if (const size_t equals = option.find('='); equals != std::string_view::npos) {
+        values.insert(values.begin(), option.substr(equals + 1));
+        option = option.substr(0, equals);
+    }
     IdleCommand command;
     if (option == "--idle" || option == "--idle-seconds") {
         command.What = IdleCommand::Action::Watch;
         const bool seconds = option == "--idle-seconds";
-        if (argc > 3 || (seconds && argc != 3))
+        if (values.size() > 1 || (seconds && values.size() != 1))
             return Refuse(std::string(option) + " takes one number");
-        if (argc == 3) {
+        if (values.size() == 1) {
             const std::optional<int> value =
-                Number(argv[2], 1, seconds ? MaxIdleMinutes * 60 : MaxIdleMinutes);
+                Number(values[0], 1, seconds ? MaxIdleMinutes * 60 : MaxIdleMinutes);
             if (!value)
                 return Refuse("not a number of " + std::string(seconds ? "seconds" : "minutes") +
-                              " in range: '" + argv[2] + "'");
+                              " in range: '" + ShownText(values[0]) + "'");
             (seconds ? command.Seconds : command.Minutes) = value;
         }
         return command;
     }
-    const std::string_view state = argc >= 3 ? argv[2] : "";
-    if (state == "off" && argc == 3) {
+    const std::string_view state = values.empty() ? "" : values[0];
+    if (state == "off" && values.size() == 1) {
         command.What = IdleCommand::Action::AutostartOff;
         return command;
     }
-    if (state != "on" || argc > 4)
+    if (state != "on" || values.size() > 2)
         return Refuse("--autostart takes 'on' [MINUTES] or 'off'");
     command.What = IdleCommand::Action::AutostartOn;
-    if (argc == 4) {
-        command.Minutes = Number(argv[3], 1, MaxIdleMinutes);
+    if (values.size() == 2) {
+        command.Minutes = Number(values[1], 1, MaxIdleMinutes);
         if (!command.Minutes)
-            return Refuse("not a number of minutes in range: '" + std::string(argv[3]) + "'");
+            return Refuse("not a number of minutes in range: '" + ShownText(values[1]) + "'");
     }
     return command;
 }

@@ -18,8 +18,7 @@ public:
     // store is the installed settings store, for the dialog. argv is the whole command line, as main
     // received it, for the sibling program when this one lacks the face a mode needs.
     LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals,
-                     FileSettingsStore& store, char** argv,
-                     std::string lockPath = GlimraLockFile::DefaultPath());
+                     FileSettingsStore& store, char** argv);
 
     std::string ExecutableDirectory() override;
     bool AcquireInstanceMarker() override;
@@ -43,7 +42,6 @@ private:
     StopSignals& m_signals;
     FileSettingsStore& m_store;
     char** m_argv;
-    std::string m_lockPath;
     GlimraLockFile m_lock;
     bool m_displayFailed = false;
 };

@@ -14,6 +14,7 @@
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
+#include "platform/posix/ShownText.h"
 #include "settings/AsciiCase.h"
 #include "settings/GlimraSettingOptions.h"
 #include "shell/GlimraCode.h"
@@ -61,11 +62,11 @@ std::string MisplacedArgument(const X11HackOptions& options, const GlimraDisplay
         const std::string_view argument = argv[1];
         const GlimraRunMode mode = SelectRunMode(AsciiUppered(argument));
         if (mode == GlimraRunMode::None)
-            return "unknown switch '" + std::string(argument) + "'";
+            return "unknown switch '" + ShownText(argument) + "'";
         used = mode == GlimraRunMode::Saver ? 2 : 3;
     }
     if (display.Argc() > used)
-        return "unexpected argument '" + std::string(argv[used]) + "'";
+        return "unexpected argument '" + ShownText(argv[used]) + "'";
     return "";
 }
 
