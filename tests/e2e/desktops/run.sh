@@ -4,8 +4,8 @@
 # focused window and a full-screen one, covering every output, animated, holding the keyboard, ended
 # by a key or by the pointer as everywhere, and started by the watcher after idleness.
 #   tests/e2e/desktops/run.sh BUILD_FOLDER [gnome] [kde]   (default: both)
-# As root, for the session helpers' unprivileged user. GLIMRA_DESKTOP_SHOTS=FOLDER keeps a
-# screenshot of the saver on each desktop with two outputs, for the documentation.
+# As root, for the session helpers' unprivileged user. GLIMRA_DESKTOP_SHOTS=FOLDER keeps, for the
+# documentation, screenshots of each desktop with two outputs: the focused window, then the saver.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../../tools/checks.sh"
@@ -57,7 +57,8 @@ for desktop in "${desktops[@]}"; do
             desktop_scenario
             if [ -n "${GLIMRA_DESKTOP_SHOTS:-}" ] && [ "$outputs" = 2 ]; then
                 mkdir -p "$GLIMRA_DESKTOP_SHOTS"
-                cp "$work/shots/last-saver.png" "$GLIMRA_DESKTOP_SHOTS/$desktop-two-outputs.png"
+                cp "$work/shots/before-window.png" "$GLIMRA_DESKTOP_SHOTS/$desktop-before.png"
+                cp "$work/shots/saver-over-before-window.png" "$GLIMRA_DESKTOP_SHOTS/$desktop-saver.png"
             fi
         fi
         round_end "$first"

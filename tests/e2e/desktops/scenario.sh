@@ -50,7 +50,7 @@ covers_and_animates() { # before
         awk -v r="$red" -v l="$lit" -v c="$changed" 'BEGIN { exit !(r == 0 && l > 0.002 && l < 0.6 && c > 100) }' ||
             ok=1
     done
-    cp "$b" "$work/shots/last-saver.png"
+    cp "$b" "$work/shots/saver-over-$(basename "$1")"
     return $ok
 }
 
