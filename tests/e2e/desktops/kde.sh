@@ -6,8 +6,9 @@ desktop_name="KWin"
 desktop_idle_source="Wayland ext-idle-notify-v1"
 
 desktop_start() { # outputs
-    local kwin=/usr/bin/kwin_wayland
-    if ! as_user "$kwin" --version >/dev/null 2>&1; then
+    local kwin=/usr/bin/kwin_wayland refusal
+    refusal=$(as_user "$kwin" --version 2>&1)
+    if [[ $refusal == *"Operation not permitted"* ]]; then
         cp "$kwin" "$work/bin/kwin_wayland"
         kwin="$work/bin/kwin_wayland"
     fi

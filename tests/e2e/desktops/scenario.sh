@@ -1,4 +1,4 @@
-# The checks that every desktop passes, sourced by run.sh after the idle scenario. The desktop's
+# The checks that every desktop passes, sourced by run.sh after ../idle/scenario.sh. The desktop's
 # adapter (gnome.sh, kde.sh) defines:
 #   desktop_start N      the desktop headless, as $user, with N outputs of 1280x720 side by side, and
 #                        its helper (input, and screenshots where the desktop has no tool) reading
