@@ -22,6 +22,7 @@ if [ "${1:-all}" = all ]; then
     xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick xscreensaver-data-extra
     sway grim wtype
     mutter dbus dbus-user-session python3-gi
+    gnome-shell kwin-wayland kde-spectacle qtwayland5
     python3 python3-fonttools
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db desktop-file-utils
   )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up this machine and runs every test: native, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
-#   tools/test.sh [checks] [native] [native32] [wayland] [idle] [sanitize] [windows] [packaging] [fuzz] [bench]
+#   tools/test.sh [checks] [native] [native32] [wayland] [idle] [desktops] [sanitize] [windows] [packaging] [fuzz] [bench]
 #   (default: all of them)
 # A part of a stage that this machine cannot run (its packages could not be installed, or the kernel
 # refuses 32-bit programs) says so and is listed as not run at the end; the run still passes when
@@ -10,7 +10,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland idle sanitize windows packaging fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland idle desktops sanitize windows packaging fuzz bench)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -108,14 +108,20 @@ run_wayland() {
   tests/e2e/wayland/run.sh build
 }
 
-# The idle watcher on each desktop it knows: Xvfb, the headless sway, headless mutter; and where
-# the world does not play along.
+# The idle watcher on Xvfb and the headless sway (GNOME Shell and KWin: the desktops stage), and
+# where the world does not play along.
 run_idle() {
   build_native
   local desktop
-  for desktop in x11 sway mutter hostile; do
+  for desktop in x11 sway hostile; do
     tests/e2e/idle/$desktop.sh build
   done
+}
+
+# The saver and its idle watcher on headless GNOME Shell and KWin, one output and then two.
+run_desktops() {
+  build_native
+  tests/e2e/desktops/run.sh build
 }
 
 # The i686 build is the product; it runs under Wine wherever this kernel can execute 32-bit code and

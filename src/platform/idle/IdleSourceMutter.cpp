@@ -67,9 +67,6 @@ public:
 
     const std::string& Failure() const override { return m_failure; }
     const char* Name() const override { return "GNOME Mutter idle monitor"; }
-    // GNOME offers no layer shell, and may keep the focus from a window that a background process
-    // maps; its idle monitor sees every input, wherever the focus is.
-    bool EndsSaverOnActivity() const override { return true; }
 
 private:
     void Call(const char* name, const char* path, const char* interface, const char* method,
