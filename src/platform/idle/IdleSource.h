@@ -29,9 +29,6 @@ public:
     // source calls its listener with false when it fails.
     [[nodiscard]] virtual const std::string& Failure() const = 0;
     [[nodiscard]] virtual const char* Name() const = 0;
-    // Whether the watcher must end the saver itself when the user is active again: where the saver is
-    // an ordinary window that the compositor may keep from the keyboard's focus.
-    [[nodiscard]] virtual bool EndsSaverOnActivity() const { return false; }
 };
 
 // Each source lives in a file of its own; these answer nil when their desktop is not there.

@@ -48,8 +48,6 @@ int IdleWatcher::Run() {
             Stop();
         } else if (idle && m_saver == 0 && !m_stopping) {
             StartSaver();
-        } else if (!idle && m_saver != 0 && m_source.EndsSaverOnActivity()) {
-            kill(m_saver, SIGTERM);
         }
     });
     // A source that failed while starting has already asked to stop, and a quit before the run is lost.
