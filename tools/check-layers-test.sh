@@ -25,6 +25,8 @@ plant platform/linux/StopSignals.cpp '#include <gtk/gtk.h>' "platform/linux must
 plant platform/wayland/WaylandSaver.cpp '#include <glib-unix.h>' "platform/wayland must not load"
 plant platform/gtk/GlimraCodeGtkMain.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/gtk may not include platform/wayland"
 plant platform/win32/WinMain.cpp '#include "platform/posix/AtomicFile.h"' "platform/win32 may not include platform/posix"
+plant platform/web/WebMain.cpp '#include "platform/x11/X11Headers.h"' "platform/web may not include platform/x11"
+plant platform/web/WebRasteriser.cpp '#include "platform/linux/StopSignals.h"' "platform/web may not include platform/linux"
 plant behaviours/GlimraPerson.cpp '#include "animation/Glimra.h"' "behaviours may not include animation"
 plant engine/GlimraCell.cpp '#include <X11/Xlib.h>' "operating system's headers outside platform/"
 [ "$failures" -eq 0 ] || exit 1

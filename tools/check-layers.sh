@@ -6,7 +6,7 @@
 # The rooms of platform/, each with what it may include besides itself and the core:
 #   posix: nothing        linux: posix          x11, wayland: linux, posix (never each other)
 #   gtk: linux, posix
-#   headless: posix       win32: nothing
+#   headless: posix       win32: nothing         web: posix
 #   tools/check-layers.sh [SOURCE_FOLDER]   (default: src)
 set -uo pipefail
 src=${1:-$(cd "$(dirname "$0")/.." && pwd)/src}
@@ -36,6 +36,7 @@ rooms_for() {
         wayland) echo "wayland linux posix" ;;
         gtk) echo "gtk linux posix" ;;
         headless) echo "headless posix" ;;
+        web) echo "web posix" ;;
         win32) echo "win32" ;;
         *) echo "" ;;
     esac

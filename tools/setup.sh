@@ -2,6 +2,7 @@
 # Installs, as root and only when missing, the Debian packages that GlimraCode needs.
 #   tools/setup.sh programs   what building and running the Linux programs needs
 #   tools/setup.sh all        that, plus everything the tests need (default)
+#   tools/setup.sh web        what building the browser's face needs
 # Safe to run again: it installs nothing that is already there.
 set -euo pipefail
 
@@ -24,6 +25,13 @@ if [ "${1:-all}" = all ]; then
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db desktop-file-utils
   )
 fi
+# --- The browser's face (tools/test.sh web, tools/run.sh web, packaging): Debian's emscripten with
+# its node and acorn, the Chromium the tests drive through python3-websocket, and dpkg-source and
+# zip for FreeType's source and the site's zip.
+if [ "${1:-all}" = all ] || [ "${1:-all}" = web ]; then
+  GLIMRA_PACKAGES+=(emscripten nodejs node-acorn chromium python3-websocket dpkg-dev zip unzip)
+fi
+# --- end of the browser's face
 
 missing=()
 for package in "${GLIMRA_PACKAGES[@]}"; do

@@ -113,6 +113,8 @@ def export_file(browser):
 
 
 def main():
+    sizes = {name: os.path.getsize(os.path.join(SITE, name)) for name in os.listdir(SITE)}
+    check(sum(sizes.values()) <= 1_500_000, f"the site is {sum(sizes.values())} bytes, at most 1.5 MB")
     server = cdp.serve(SITE)
     base = f"http://127.0.0.1:{server.server_address[1]}"
     browser = cdp.Browser()
@@ -203,6 +205,7 @@ def main():
 def measure(browser, base):
     for name in sorted(os.listdir(SITE)):
         print(f"size {os.path.getsize(os.path.join(SITE, name)):>8} {name}")
+    # The first frame is timed from navigation, the way a visitor waits for it.
     browser.open(f"{base}/?seed=1", 1920, 1080)
     print("first frame %.0f ms after navigation" %
           browser.evaluate("performance.getEntriesByName('glimracode-first-frame')[0].startTime"))
