@@ -5,7 +5,7 @@
 void WebCanvasPresenter::Resize(int32_t width, int32_t height) {
     m_width = std::max(width, 0);
     m_height = std::max(height, 0);
-    m_rgba.assign(static_cast<size_t>(m_width) * static_cast<size_t>(m_height) * 4, 0);
+    m_rgba.assign(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), 0xFF000000u);
     m_whole = true;
 }
 
@@ -31,16 +31,15 @@ void WebCanvasPresenter::Present(Pixmap& surface) {
 }
 
 void WebCanvasPresenter::Convert(const Pixmap& surface, const PixRect& rect) {
+    // WebAssembly is little-endian: the canvas's R, G, B, A bytes are one word 0xAABBGGRR, and
+    // whole words let the compiler convert several pixels at once.
     for (int32_t y = rect.Y; y < rect.Y + rect.Height; ++y) {
         const uint32_t* source = surface.Row(y) + rect.X;
-        uint8_t* target =
-            m_rgba.data() + (static_cast<size_t>(y) * static_cast<size_t>(m_width) + rect.X) * 4;
-        for (int32_t x = 0; x < rect.Width; ++x, target += 4) {
+        uint32_t* target = m_rgba.data() + static_cast<size_t>(y) * static_cast<size_t>(m_width) + rect.X;
+        for (int32_t x = 0; x < rect.Width; ++x) {
             const uint32_t pixel = source[x];
-            target[0] = static_cast<uint8_t>(pixel >> 16);
-            target[1] = static_cast<uint8_t>(pixel >> 8);
-            target[2] = static_cast<uint8_t>(pixel);
-            target[3] = 0xFF;
+            target[x] =
+                0xFF000000u | (pixel & 0x0000FF00u) | ((pixel >> 16) & 0xFFu) | ((pixel & 0xFFu) << 16);
         }
     }
 }

@@ -18,7 +18,7 @@ public:
     void Present(Pixmap& surface);
     void PresentAll() { m_whole = true; }
 
-    uint8_t* Pixels() { return m_rgba.data(); }
+    uint8_t* Pixels() { return reinterpret_cast<uint8_t*>(m_rgba.data()); }
     const std::vector<int32_t>& Rects() const { return m_rects; }
 
     // Damaged spans closer than this merge into one band: a canvas call costs about what copying a
@@ -28,7 +28,7 @@ public:
 private:
     void Convert(const Pixmap& surface, const PixRect& rect);
 
-    std::vector<uint8_t> m_rgba;
+    std::vector<uint32_t> m_rgba;
     std::vector<int32_t> m_rects;
     DamageBands m_bands;
     int32_t m_width = 0;
