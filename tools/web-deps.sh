@@ -47,4 +47,4 @@ rm -rf "$unpacked" "$dest/freetype-$upstream"
 (cd "$dest" && dpkg-source --no-check -x "$downloads/$dsc" "freetype-$upstream" >/dev/null)
 mv "$dest/freetype-$upstream" "$unpacked"
 echo "$version" >"$unpacked/.glimra-version"
-echo "web-deps: Debian's FreeType $version in $unpacked"
+echo "web-deps: Debian's FreeType $version in $unpacked" >&2
