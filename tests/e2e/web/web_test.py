@@ -94,9 +94,9 @@ def panel(browser, option, value, event):
 def import_file(browser, path):
     node = browser.call("DOM.querySelector", nodeId=browser.call("DOM.getDocument")["root"]["nodeId"],
                         selector="#import-file")["nodeId"]
+    browser.evaluate("document.getElementById('message').textContent = ''")
     browser.call("DOM.setFileInputFiles", files=[path], nodeId=node)
-    time.sleep(0.3)
-    return browser.evaluate("document.getElementById('message').textContent")
+    return browser.wait_for("document.getElementById('message').textContent", 10)
 
 
 def export_file(browser):
