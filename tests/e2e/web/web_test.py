@@ -155,7 +155,8 @@ def main():
         for option, text, taken in [("delay", "5001", False), ("delay", "-1", False), ("delay", "12x", False),
                                     ("delay", "250", True), ("saturation", "101", False), ("saturation", "100", True),
                                     ("creature-states", "51", False), ("speed-range", "20", True),
-                                    ("start-char", "255", False), ("font-size", "401", False), ("font-size", "24", True)]:
+                                    ("start-char", "255", False), ("font-size", "401", False), ("font-size", "24", True),
+                                    ("creature-end-color", "#102030", True)]:
             before = settings_of(browser)
             answer = panel(browser, option, text, "input")
             after = settings_of(browser)
