@@ -143,6 +143,15 @@ def main():
         check(import_file(browser, exported) == "Imported glimracode.reg" and
               settings_of(browser) == query(link + "&seed=6&ticks=30"),
               f"Export then Import restores {link}")
+        # As Windows' regedit exports the key: version 5.00, in UTF-16 with a byte-order mark.
+        with open(exported, encoding="latin-1") as file:
+            windows = file.read().replace("REGEDIT4", "Windows Registry Editor Version 5.00", 1)
+        windows_file = os.path.join(scratch, "windows.reg")
+        with open(windows_file, "wb") as file:
+            file.write(b"\xff\xfe" + windows.encode("utf-16-le"))
+        browser.evaluate("document.getElementById('defaults').click()")
+        check(import_file(browser, windows_file) == "Imported windows.reg" and
+              settings_of(browser) == query(link + "&seed=6&ticks=30"), "a regedit export from Windows imports")
         not_reg = os.path.join(scratch, "notes.reg")
         with open(not_reg, "w") as file:
             file.write("Delay=5\n")
