@@ -17,7 +17,7 @@
 #include "raster/Blit.h"
 #include "raster/DamageBands.h"
 #include "settings/GlimraSettings.h"
-#include "shell/GlimraModules.h"
+#include "shell/GlimraRuntime.h"
 #include "support/MemorySettingsStore.h"
 
 namespace {
@@ -27,24 +27,18 @@ namespace {
 class World {
 public:
     explicit World(int32_t saturation, int32_t fontSize = 10) {
-        InstallRasteriser(&m_rasteriser);
-        InstallSettingsStore(&m_store);
         vGlimraSettings settings;
         settings.Saturation = saturation;
         settings.FontSize = fontSize;
         settings.Save(m_store);
-        StartupModules(ExecutableDirectory());
+        m_runtime.StartModules(ExecutableDirectory());
         PinRandomSeed(1);
-    }
-    ~World() {
-        ShutdownModules();
-        InstallSettingsStore(nullptr);
-        InstallRasteriser(nullptr);
     }
 
 private:
     FreeTypeRasteriser m_rasteriser;
     MemorySettingsStore m_store;
+    GlimraRuntime m_runtime{{&m_rasteriser, &m_store}};
 };
 
 void BM_EngineTick(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The layer check must fail on each kind of include it exists to stop: a copy of src/ gets one
-# planted include per case, and the check has to name it.
+# The layer check must fail on each kind of include it exists to stop, in every room, and on two
+# files that include each other: a copy of src/ gets one planted include per case, and the check
+# has to name it.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 scratch=$(mktemp -d)
@@ -23,7 +24,18 @@ plant platform/x11/X11Messages.cpp '#include "platform/wayland/WaylandSaver.h"' 
 plant platform/x11/X11Messages.cpp '#include "platform/gtk/GtkSettingsDialog.h"' "platform/x11 may not include platform/gtk"
 plant platform/linux/StopSignals.cpp '#include <gtk/gtk.h>' "platform/linux must not load"
 plant platform/wayland/WaylandSaver.cpp '#include <glib-unix.h>' "platform/wayland must not load"
-plant platform/gtk/GlimraCodeGtkMain.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/gtk may not include platform/wayland"
+plant platform/gtk/GtkSettingsDialog.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/gtk may not include platform/wayland"
+plant platform/gtk/GtkSettingsDialog.cpp '#include "platform/programs/LinuxProgram.h"' "platform/gtk may not include platform/programs"
+plant platform/linux/StopSignals.cpp '#include "platform/idle/IdleMode.h"' "platform/linux may not include platform/idle"
+plant platform/linux/StopSignals.cpp '#include <glib.h>' "platform/linux must not load"
+plant platform/idle/IdleWatcher.cpp '#include "platform/gtk/GtkSettingsDialog.h"' "platform/idle may not include platform/gtk"
+plant platform/idle/IdleWatcher.cpp '#include "platform/x11/X11Headers.h"' "platform/idle may not include platform/x11"
+plant platform/idle/IdleWatcher.cpp '#include <gtk/gtk.h>' "platform/idle must not load"
+plant platform/x11/X11Messages.cpp '#include "platform/programs/LinuxProgram.h"' "platform/x11 may not include platform/programs"
+plant platform/wayland/WaylandSaver.cpp '#include "platform/idle/IdleMode.h"' "platform/wayland may not include platform/idle"
+plant platform/programs/GlimraCodeMain.cpp '#include <gtk/gtk.h>' "platform/programs must not load"
+plant platform/wayland/WaylandOutputScreen.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/wayland/WaylandOutputScreen and platform/wayland/WaylandSaver include each other"
+plant settings/GlimraSettings.cpp '#include "settings/GlimraSettingOptions.h"' "settings/GlimraSettingOptions and settings/GlimraSettings include each other"
 plant platform/win32/WinMain.cpp '#include "platform/posix/AtomicFile.h"' "platform/win32 may not include platform/posix"
 plant platform/web/WebMain.cpp '#include "platform/x11/X11Headers.h"' "platform/web may not include platform/x11"
 plant platform/web/WebRasteriser.cpp '#include "platform/linux/StopSignals.h"' "platform/web may not include platform/linux"

@@ -1,15 +1,42 @@
 #!/usr/bin/env bash
 # Fails when a layer of src/ includes a layer above it, when the portable core includes an operating
-# system's headers, or when a room of platform/ includes a room it may not. The layers, lowest
-# first (one rank may hold two that must not include each other):
+# system's headers, when a room of platform/ includes a room it may not, or when two files include
+# each other (a header and its source count as one file). The layers, lowest first (one rank may
+# hold two that must not include each other):
 #   base, raster < glyphs, settings < engine (the grid) < behaviours < animation < shell < platform
 # The rooms of platform/, each with what it may include besides itself and the core:
 #   posix: nothing        linux: posix          x11, wayland: linux, posix (never each other)
-#   gtk: linux, posix
+#   idle: linux, posix    gtk: idle, linux, posix
+#   programs: x11, wayland, gtk, idle, linux, posix (the Linux programs' entry points)
 #   headless: posix       win32: nothing         web: posix
-#   tools/check-layers.sh [SOURCE_FOLDER]   (default: src)
+#   tools/check-layers.sh [--graph] [SOURCE_FOLDER]   (default: src)
+# --graph prints the include graph instead, one "file -> included file" a line, headers and their
+# sources folded into one name.
 set -uo pipefail
+graph=false
+if [ "${1:-}" = --graph ]; then
+    graph=true
+    shift
+fi
 src=${1:-$(cd "$(dirname "$0")/.." && pwd)/src}
+
+# Every include of src/ by a file of src/, as "file included" with the extensions dropped, once.
+include_edges() {
+    {
+        find "$src" -type f \( -name '*.h' -o -name '*.cpp' \) -printf 'file %P\n'
+        grep -rHE --include='*.h' --include='*.cpp' '^\s*#\s*include\s+"' "$src" |
+            sed -E 's/^([^:]+):.*"([^"]+)".*/include \1 \2/'
+    } | awk -v prefix="$src/" '
+        function stem(path) { sub(/\.[^.\/]*$/, "", path); return path }
+        $1 == "file" { exists[$2] = 1; next }
+        { file = substr($2, length(prefix) + 1) }
+        ($3 in exists) && stem(file) != stem($3) { print stem(file), stem($3) }' | sort -u
+}
+
+if $graph; then
+    include_edges | awk '{print $1 " -> " $2}'
+    exit 0
+fi
 
 # The layer a path under src/ belongs to, and its rank.
 layer_of() {
@@ -32,9 +59,11 @@ rooms_for() {
     case $1 in
         posix) echo "posix" ;;
         linux) echo "linux posix" ;;
+        idle) echo "idle linux posix" ;;
         x11) echo "x11 linux posix" ;;
         wayland) echo "wayland linux posix" ;;
-        gtk) echo "gtk linux posix" ;;
+        gtk) echo "gtk idle linux posix" ;;
+        programs) echo "programs x11 wayland gtk idle linux posix" ;;
         headless) echo "headless posix" ;;
         web) echo "web posix" ;;
         win32) echo "win32" ;;
@@ -42,13 +71,13 @@ rooms_for() {
     esac
 }
 
-# System headers a room may not include: the saver's process maps no toolkit on X11 or Wayland, and
-# the Linux room under both faces uses no toolkit either (the idle watcher there has GLib's loop,
-# in the other program).
+# System headers a room may not include: the saver's process maps no toolkit on X11 or Wayland, so
+# neither its faces, nor the Linux room under them, nor the programs' entry points load one; the
+# idle watcher has GLib's loop and bus, but draws nothing.
 forbidden_system_headers() {
     case $1 in
-        x11 | wayland) echo '(gtk/|gdk/|cairo|pango|glib|gtk-layer-shell)' ;;
-        linux) echo '(gtk/|gdk/|cairo|pango|gtk-layer-shell)' ;;
+        x11 | wayland | linux | programs) echo '(gtk/|gdk/|cairo|pango|glib|gio/|gtk-layer-shell)' ;;
+        idle) echo '(gtk/|gdk/|cairo|pango|gtk-layer-shell)' ;;
         *) echo '' ;;
     esac
 }
@@ -99,8 +128,14 @@ while IFS= read -r file; do
     fi
 done < <(find "$src" -type f \( -name '*.h' -o -name '*.cpp' \) | sort)
 
+# Two files that include each other are one unit in two pieces: whoever changes one must read both.
+while read -r first second; do
+    echo "check-layers: $first and $second include each other"
+    problems=$((problems + 1))
+done < <(include_edges | awk '{ edge[$1 " " $2] = 1 } END { for (e in edge) { split(e, p, " "); if (p[1] < p[2] && ((p[2] " " p[1]) in edge)) print p[1], p[2] } }' | sort)
+
 if [ "$problems" -ne 0 ]; then
     echo "check-layers: $problems include(s) against the layers"
     exit 1
 fi
-echo "check-layers: every include points down"
+echo "check-layers: every include points down, and no two files include each other"

@@ -39,7 +39,9 @@ Suites: $codename-security
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
-    apt-get update -qq
+    # shellcheck source=tools/apt-steps.sh
+    source "$(dirname "$0")/apt-steps.sh"
+    apt_update_tolerant
   fi
   (cd "$downloads" && apt-get source -qq --download-only "freetype=$version")
 fi

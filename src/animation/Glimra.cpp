@@ -7,6 +7,7 @@
 #include "engine/GlimraRandom.h"
 #include "glyphs/GlimraGraph.h"
 #include "raster/Blit.h"
+#include "settings/GlimraSettingOptions.h"
 #include "settings/GlimraSettings.h"
 
 namespace {
@@ -39,7 +40,7 @@ vGlimra::~vGlimra() {
 
 void vGlimra::ApplySettings() {
     vGlimraSettings settings;
-    settings.Load();
+    LoadWithOverrides(settings);
     m_delay = std::max(settings.Delay, 0);
     m_saturation = settings.Saturation;
     if (vGlimraGraphProps* props = GlobalGraphProps()) {

@@ -55,14 +55,22 @@ public:
 class GlimraRasteriser {
 public:
     virtual ~GlimraRasteriser() = default;
-    // LOGPIXELSY of the screen.
-    virtual int32_t PixelsPerInch() const { return 96; }
+    // LOGPIXELSY of the screen: by default the density the face that shows the glyphs has told,
+    // 96 until it has. A rasteriser that measures its screen itself (GDI) answers that instead.
+    virtual int32_t PixelsPerInch() const { return m_pixelsPerInch; }
+    // Told by the face once it has found its screen's density, before the glyphs are measured;
+    // sizes in points become pixels by it. A value below 1 means 96. Fonts made before a change
+    // keep their size.
+    void SetPixelsPerInch(int32_t pixelsPerInch) { m_pixelsPerInch = pixelsPerInch > 0 ? pixelsPerInch : 96; }
     // Never nil: an unknown or empty face name gives the platform's substitute.
     virtual std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) = 0;
     // Makes the faces of fontFile findable by name until UnregisterFontFile. resourceFile is where a
     // platform that needs a font resource file (.FOT) writes it; others ignore it.
     virtual bool RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) = 0;
     virtual void UnregisterFontFile(const std::string& fontFile, const std::string& resourceFile) = 0;
+
+private:
+    int32_t m_pixelsPerInch = 96;
 };
 
 // The installed rasteriser, or nil: without one, fonts measure 0 and draw nothing.

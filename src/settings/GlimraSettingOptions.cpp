@@ -170,6 +170,12 @@ std::vector<char*> GlimraSettingOverrides::TakeAll(int argc, char** argv) {
     return rest;
 }
 
+void LoadWithOverrides(vGlimraSettings& settings) {
+    settings.Load();
+    if (const GlimraSettingOverrides* overrides = InstalledSettingOverrides())
+        overrides->ApplyTo(settings);
+}
+
 void GlimraSettingOverrides::ApplyTo(vGlimraSettings& settings) const {
     for (const auto& [id, value] : m_values) {
         if (const auto* text = std::get_if<std::string>(&value))

@@ -96,15 +96,18 @@ private:
     std::vector<std::pair<GlimraSettingId, std::variant<uint32_t, std::string>>> m_values;
 };
 
-// Overrides that every Load from the installed store applies once it has read the store; nil for
-// none. The programs install them for a run of the saver or the renderer, never for the dialog, so
-// no Save can write them.
+// Overrides that LoadWithOverrides applies once it has read the installed store; nil for none. The programs
+// install them for a run of the saver or the renderer, never for the dialog, so no Save can write them.
 inline void InstallSettingOverrides(const GlimraSettingOverrides* overrides) {
     GlimraInstalled<const GlimraSettingOverrides>::Install(overrides);
 }
 [[nodiscard]] inline const GlimraSettingOverrides* InstalledSettingOverrides() {
     return GlimraInstalled<const GlimraSettingOverrides>::Get();
 }
+
+// Loads settings from the installed store, then applies the installed overrides over them: the
+// settings an engine runs with.
+void LoadWithOverrides(vGlimraSettings& settings);
 
 // "#RRGGBB" as a colour value 0x00BBGGRR, and back.
 [[nodiscard]] std::optional<uint32_t> ColourFromHex(std::string_view text);

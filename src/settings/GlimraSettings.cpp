@@ -1,7 +1,6 @@
 #include "settings/GlimraSettings.h"
 
 #include "settings/AsciiCase.h"
-#include "settings/GlimraSettingOptions.h"
 
 #include <algorithm>
 #include <vector>
@@ -95,8 +94,6 @@ void vGlimraSettings::SetDefaults() {
 void vGlimraSettings::Load() {
     if (GlimraSettingsStore* store = InstalledSettingsStore())
         Load(*store);
-    if (const GlimraSettingOverrides* overrides = InstalledSettingOverrides())
-        overrides->ApplyTo(*this);
 }
 
 void vGlimraSettings::Load(GlimraSettingsStore& store) {

@@ -35,7 +35,8 @@ public:
     void SetDefaults();
     // Reads the installed store; without one, the record keeps what it holds. Never reports a
     // failure: the first value that cannot be read ends reading, and it and the values after it keep
-    // what they held. The installed setting overrides (GlimraSettingOptions.h) apply last.
+    // what they held. An engine's settings also take the command line's overrides: it loads them
+    // with LoadWithOverrides (GlimraSettingOptions.h).
     void Load();
     void Load(GlimraSettingsStore& store);
     // Writes all 25 values to the installed store, as one batch. Throws GlimraSettingsError naming the

@@ -1,12 +1,7 @@
 #include "shell/GlimraCode.h"
 
-#include "shell/GlimraModules.h"
-
 #include "settings/AsciiCase.h"
-
-std::string UpperCaseAscii(std::string_view text) {
-    return AsciiUppered(text);
-}
+#include "shell/GlimraRuntime.h"
 
 namespace {
 
@@ -53,7 +48,7 @@ private:
 };
 
 void RunMode(GlimraProgramHost& host, int argc, const char* const* argv) {
-    const std::string first = argc >= 2 && argv[1] != nullptr ? UpperCaseAscii(argv[1]) : std::string();
+    const std::string first = argc >= 2 && argv[1] != nullptr ? AsciiUppered(argv[1]) : std::string();
     switch (SelectRunMode(first)) {
     case GlimraRunMode::Saver:
         host.RunSaver();
@@ -72,15 +67,19 @@ void RunMode(GlimraProgramHost& host, int argc, const char* const* argv) {
 
 } // namespace
 
-int RunGlimraCode(GlimraProgramHost& host, int argc, const char* const* argv) {
+int RunGlimraCode(GlimraRuntime& runtime, GlimraProgramHost& host, int argc, const char* const* argv) {
     try {
-        const GlimraModulesGuard modules(host.ExecutableDirectory());
-        const InstanceMarkerGuard marker(host);
-        if (marker.Held())
-            RunMode(host, argc, argv);
+        runtime.StartModules(host.ExecutableDirectory());
+        {
+            const InstanceMarkerGuard marker(host);
+            if (marker.Held())
+                RunMode(host, argc, argv);
+        }
+        runtime.StopModules();
     } catch (...) {
         // An exception that no handler takes may end the program without unwinding; this handler
-        // is what makes the guards above release the marker and shut the modules down first.
+        // is what releases the marker and shuts the modules down first.
+        runtime.StopModules();
         throw;
     }
     return 0;

@@ -6,18 +6,18 @@
 // The entry point's logic: start the modules, keep a second copy from running, pick the run mode
 // from the first argument, run it, and end with exit code 0 whatever happened.
 
+class GlimraRuntime;
+
 enum class GlimraRunMode { None, Saver, Settings, Preview, PasswordChange };
 
 inline constexpr const char* ApplicationTitle = "Glimra Code Screen Saver";
 
-// Upper-cases the ASCII letters a to z only; every other byte stays as it is.
-std::string UpperCaseAscii(std::string_view text);
-
-// The mode the first argument asks for (already upper-cased, empty when there is none).
+// The mode the first argument asks for (already upper-cased with AsciiUppered, empty when there is
+// none).
 GlimraRunMode SelectRunMode(std::string_view firstArgument);
 
-// What the entry point needs of a platform. The platform installs its rasteriser and settings
-// store before calling RunGlimraCode, and removes them after it returns.
+// What the entry point needs of a platform. The platform's runtime holds its rasteriser and
+// settings store for the call.
 class GlimraProgramHost {
 public:
     virtual ~GlimraProgramHost() = default;
@@ -33,6 +33,7 @@ public:
     virtual void ChangePassword() = 0;
 };
 
-// argv[0] is the program; only argv[1] is ever read. Returns the exit code: always 0. An exception
-// from a run mode goes on to the caller after the marker is released and the modules shut down.
-int RunGlimraCode(GlimraProgramHost& host, int argc, const char* const* argv);
+// argv[0] is the program; only argv[1] is ever read. Starts the runtime's modules, and shuts them
+// down again before it returns. Returns the exit code: always 0. An exception from a run mode goes
+// on to the caller after the marker is released and the modules shut down.
+int RunGlimraCode(GlimraRuntime& runtime, GlimraProgramHost& host, int argc, const char* const* argv);

@@ -90,7 +90,7 @@ TEST(GlimraSettingOptions, LoadingAppliesInstalledOverridesAfterTheStoreWhatever
     overrides.TakeAll(line.Argc(), line.Argv());
     InstallSettingOverrides(&overrides);
     vGlimraSettings settings;
-    settings.Load();
+    LoadWithOverrides(settings);
     EXPECT_EQ(settings.SpeedRange, 7);
     EXPECT_EQ(settings.StaticStartColor, 0x000000FFu);
     InstallSettingOverrides(nullptr);

@@ -8,7 +8,9 @@
 #include "glyphs/GlimraBitmap.h"
 #include "glyphs/GlimraGraph.h"
 #include "raster/Pixmap.h"
+#include "settings/AsciiCase.h"
 #include "shell/GlimraCode.h"
+#include "shell/GlimraRuntime.h"
 #include "support/FakeRasteriser.h"
 
 TEST(RunMode, EverySwitchFormPicksItsMode) {
@@ -29,13 +31,13 @@ TEST(RunMode, EverySwitchFormPicksItsMode) {
         {"//s", GlimraRunMode::None},         {" s", GlimraRunMode::None},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(SelectRunMode(UpperCaseAscii(c.argument)), c.mode) << "'" << c.argument << "'";
+        EXPECT_EQ(SelectRunMode(AsciiUppered(c.argument)), c.mode) << "'" << c.argument << "'";
 }
 
 TEST(RunMode, OnlyAsciiLettersAreUpperCased) {
-    EXPECT_EQ(UpperCaseAscii("az/AZ-09\xE4\xB5s"), "AZ/AZ-09\xE4\xB5S");
+    EXPECT_EQ(AsciiUppered("az/AZ-09\xE4\xB5s"), "AZ/AZ-09\xE4\xB5S");
     // A byte that another code page would upper-case to 'S' stays what it is.
-    EXPECT_EQ(SelectRunMode(UpperCaseAscii("\xDF")), GlimraRunMode::None);
+    EXPECT_EQ(SelectRunMode(AsciiUppered("\xDF")), GlimraRunMode::None);
 }
 
 namespace {
@@ -61,7 +63,9 @@ public:
 
 int Start(RecordingProgramHost& host, std::vector<const char*> arguments) {
     arguments.insert(arguments.begin(), "GlimraCode.scr");
-    return RunGlimraCode(host, static_cast<int>(arguments.size()), arguments.data());
+    // The tests install their own rasteriser; the runtime is lent nothing.
+    GlimraRuntime runtime({});
+    return RunGlimraCode(runtime, host, static_cast<int>(arguments.size()), arguments.data());
 }
 
 } // namespace

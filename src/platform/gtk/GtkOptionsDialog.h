@@ -9,10 +9,12 @@
 
 #include "settings/GlimraOptions.h"
 
+class FileSettingsStore;
+
 // The settings dialog drawn with GTK 3. The widgets only show values and forward the user's edits;
 // GlimraOptions decides what each control holds and what OK saves. The caller has initialised GTK
-// and installed the settings store; the constructor reads that store, as the dialog does nowhere
-// else, and shows the window.
+// and installed store as the settings store; the constructor reads that store, as the dialog does
+// nowhere else, and shows the window. OK writes through it, and asks it why a write failed.
 //
 // OK saves and closes; Cancel, Escape and the window's close button close without saving. A save
 // that fails leaves the dialog open behind a modal error box that says why, when the settings file
@@ -24,7 +26,7 @@ class GtkOptionsDialog final : public GlimraOptionsView {
 public:
     static constexpr std::chrono::milliseconds SaveLockPatience{3000};
 
-    GtkOptionsDialog();
+    explicit GtkOptionsDialog(FileSettingsStore& store);
     ~GtkOptionsDialog() override;
     GtkOptionsDialog(const GtkOptionsDialog&) = delete;
     GtkOptionsDialog& operator=(const GtkOptionsDialog&) = delete;
@@ -72,6 +74,8 @@ private:
         const GlimraSettingInfo* Setting = nullptr;
     };
 
+    // The row of setting in GlimraSettingsTable, by which the widget arrays are indexed.
+    static size_t Row(const GlimraSettingInfo& setting);
     GtkWidget* BuildGeneralPage();
     GtkWidget* BuildCreaturePage();
     GtkWidget* BuildStaticPage();
@@ -95,6 +99,7 @@ private:
     static gboolean OnDelete(GtkWidget* window, GdkEvent* event, GtkOptionsDialog* dialog);
     static void OnFontResponse(GtkDialog* chooser, gint response, GtkOptionsDialog* dialog);
 
+    FileSettingsStore& m_store;
     GlimraOptions m_options{*this};
     std::array<Binding, GlimraSettingsTable.size()> m_bindings{};
     // By row of GlimraSettingsTable: the control of each setting that has one.

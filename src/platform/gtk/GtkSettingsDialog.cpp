@@ -19,12 +19,12 @@ gboolean CancelOnSignal(gpointer data) {
 
 } // namespace
 
-bool RunGtkSettingsDialog() {
+bool RunGtkSettingsDialog(FileSettingsStore& store) {
     // The bundled face was registered with fontconfig's default configuration during start-up,
     // before this first GTK call makes Pango's font map, so Pango finds it by name as well.
     if (!gtk_init_check(nullptr, nullptr))
         return false;
-    GtkOptionsDialog dialog;
+    GtkOptionsDialog dialog(store);
     const guint term = g_unix_signal_add(SIGTERM, CancelOnSignal, &dialog);
     const guint interrupt = g_unix_signal_add(SIGINT, CancelOnSignal, &dialog);
     dialog.Run();

@@ -1,6 +1,8 @@
 #pragma once
 
-// Settings mode on Linux: the GTK dialog over the installed settings store, on $DISPLAY. Returns
-// once the dialog has closed, true; false at once, showing nothing, when GTK cannot open the
-// display, so that the caller can fall back to a text-only answer.
-[[nodiscard]] bool RunGtkSettingsDialog();
+class FileSettingsStore;
+
+// Settings mode on Linux: the GTK dialog over store, the installed settings store, on $DISPLAY.
+// Returns once the dialog has closed, true; false at once, showing nothing, when GTK cannot open
+// the display, so that the caller can fall back to a text-only answer.
+[[nodiscard]] bool RunGtkSettingsDialog(FileSettingsStore& store);

@@ -22,7 +22,7 @@
 #include "platform/posix/FreeTypeRasteriser.h"
 #include "settings/GlimraSettingOptions.h"
 #include "settings/GlimraSettings.h"
-#include "shell/GlimraModules.h"
+#include "shell/GlimraRuntime.h"
 
 namespace {
 
@@ -137,10 +137,9 @@ std::string FrameName(const std::string& folder, int64_t tick) {
     return (std::filesystem::path(folder) / name).string();
 }
 
-int Render(const Options& options) {
+int Render(const Options& options, const GlimraSettingOverrides& overrides) {
     FreeTypeRasteriser rasteriser;
     rasteriser.SetPixelsPerInch(options.PixelsPerInch);
-    InstallRasteriser(&rasteriser);
     const std::string settingsPath = options.SettingsFile.value_or(FileSettingsStore::DefaultPath());
     // The renderer only ever reads settings; a missing per-user file simply means the defaults.
     FileSettingsStore store(settingsPath, FileSettingsStore::Access::ReadOnly);
@@ -150,12 +149,11 @@ int Render(const Options& options) {
         if (store.OpenKey(SettingsKeyPath, key)) {
             store.CloseKey(key);
         } else if (!store.Refusal().empty()) {
-            InstallRasteriser(nullptr);
             return 1;
         }
     }
-    InstallSettingsStore(&store);
-    StartupModules(ExecutableDirectory());
+    GlimraRuntime runtime({&rasteriser, &store, &overrides});
+    runtime.StartModules(ExecutableDirectory());
     if (options.Seed)
         PinRandomSeed(*options.Seed);
 
@@ -177,9 +175,7 @@ int Render(const Options& options) {
             written += failure.empty() ? 1 : 0;
         }
     }
-    ShutdownModules();
-    InstallSettingsStore(nullptr);
-    InstallRasteriser(nullptr);
+    runtime.StopModules();
     if (!failure.empty()) {
         std::fprintf(stderr, "glimracode-render: %s\n", failure.c_str());
         return 1;
@@ -222,8 +218,5 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    InstallSettingOverrides(&line.Overrides);
-    const int code = Render(options);
-    InstallSettingOverrides(nullptr);
-    return code;
+    return Render(options, line.Overrides);
 }

@@ -29,6 +29,7 @@ std::string FolderOf(const std::string& path) {
 
 GlimraLockFile::Result GlimraLockFile::Acquire(const std::string& path) {
     Release();
+    m_path = path;
     if (!IsPrivateFolder(FolderOf(path)))
         return Result::Unavailable;
     // O_NOFOLLOW and the owner check: a link or another user's file at the name is never ours.
@@ -56,15 +57,46 @@ void GlimraLockFile::Release() {
     m_fd = -1;
 }
 
-std::string GlimraLockFile::DefaultPath() {
+GlimraLockFile::Result GlimraLockFile::AcquireNamed(const std::string& name) {
+    const std::string first = DefaultPath(name);
+    const Result result = Acquire(first);
+    const std::string fallback = PrivateTmpPath(name);
+    if (result != Result::Unavailable || first == fallback)
+        return result;
+    return Acquire(fallback);
+}
+
+bool GlimraLockFile::Note(std::string_view text) {
+    return m_fd >= 0 && ftruncate(m_fd, 0) == 0 &&
+           pwrite(m_fd, text.data(), text.size(), 0) == static_cast<ssize_t>(text.size());
+}
+
+std::string GlimraLockFile::ReadNote(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return {};
+    struct stat status {};
+    char text[256];
+    ssize_t length = 0;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+        length = pread(fd, text, sizeof text, 0);
+    close(fd);
+    return length > 0 ? std::string(text, static_cast<size_t>(length)) : std::string();
+}
+
+std::string GlimraLockFile::DefaultPath(const std::string& name) {
     // A runtime folder that is missing or shared would make every Acquire fail, and with it the
     // one-copy rule; the folder below serves as well.
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/' && IsPrivateFolder(runtime))
-        return std::string(runtime) + "/glimracode.lock";
+        return std::string(runtime) + "/" + name;
+    return PrivateTmpPath(name);
+}
+
+std::string GlimraLockFile::PrivateTmpPath(const std::string& name) {
     // A folder of the user's own in the shared /tmp (per machine, unlike the home folder, which
     // may be shared by several). If another user made it first, Acquire refuses it.
     const std::string folder = "/tmp/glimracode-" + std::to_string(geteuid());
     mkdir(folder.c_str(), 0700);
-    return folder + "/glimracode.lock";
+    return folder + "/" + name;
 }

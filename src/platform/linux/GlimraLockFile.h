@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // The Linux instance marker: an exclusive flock() on a per-user file. The kernel drops the lock
 // when the holder's descriptor closes, so a crashed or killed copy can never leave it held; the
@@ -21,14 +22,29 @@ public:
     GlimraLockFile& operator=(const GlimraLockFile&) = delete;
 
     Result Acquire(const std::string& path);
+    // Takes the lock file named name (glimracode.lock for the saver and the dialog) at DefaultPath,
+    // and, when the file there cannot be used (a link, a dangling link, a FIFO, a folder or a
+    // socket stands at the name), in the private folder under /tmp instead: whatever sits at the
+    // name, two copies never run together.
+    Result AcquireNamed(const std::string& name);
     void Release();
     bool IsHeld() const { return m_fd >= 0; }
+    // The file held, or the last one tried.
+    const std::string& Path() const { return m_path; }
 
-    // $XDG_RUNTIME_DIR/glimracode.lock when that is an absolute path to a folder of the user's own
-    // that no one else may write, else
-    // /tmp/glimracode-UID/glimracode.lock, making that folder (mode 0700) when it is missing.
-    static std::string DefaultPath();
+    // A line for whoever finds the lock held (the idle watcher tells its process and minutes), kept
+    // in the held file; false when it cannot be written.
+    bool Note(std::string_view text);
+    // The note in the lock file at path; empty when there is none or the file is not a regular one.
+    static std::string ReadNote(const std::string& path);
+
+    // $XDG_RUNTIME_DIR/name when that is an absolute path to a folder of the user's own that no one
+    // else may write, else PrivateTmpPath(name).
+    static std::string DefaultPath(const std::string& name = "glimracode.lock");
+    // /tmp/glimracode-UID/name, making that folder (mode 0700) when it is missing.
+    static std::string PrivateTmpPath(const std::string& name);
 
 private:
     int m_fd = -1;
+    std::string m_path;
 };

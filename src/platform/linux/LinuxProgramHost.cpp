@@ -1,5 +1,6 @@
 #include "platform/linux/LinuxProgramHost.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,6 +11,7 @@
 
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
+#include "platform/posix/ShownText.h"
 #include "settings/SettingsReport.h"
 
 namespace {
@@ -26,14 +28,37 @@ bool DisplayNamed() {
 } // namespace
 
 LinuxProgramHost::LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals,
-                                   char** argv, std::string lockPath)
-    : m_faces(faces), m_face(face), m_signals(signals), m_argv(argv), m_lockPath(std::move(lockPath)) {
+                                   FileSettingsStore& store, char** argv)
+    : m_faces(faces), m_face(face), m_signals(signals), m_store(store), m_argv(argv) {
 }
 
 int HandOverToSibling(const char* sibling, char** argv) {
-    const std::string path = ::ExecutableDirectory() + sibling;
+    // Without its own path the program cannot know where its sibling is, and a bare name would run
+    // whatever the current folder or the PATH holds.
+    const std::string folder = ::ExecutableDirectory();
+    if (folder.empty()) {
+        std::fprintf(stderr,
+                     "glimracode: cannot find this program's own file (/proc/self/exe cannot be read), "
+                     "so not '%s' beside it either\n",
+                     sibling);
+        return 1;
+    }
+    const std::string path = folder + sibling;
+    // A sibling that is this very file (a broken install that links one name to the other) would
+    // hand the line back, and the two would run each other for ever.
+    struct stat own {
+    }, other{};
+    if (stat("/proc/self/exe", &own) == 0 && stat(path.c_str(), &other) == 0 && own.st_dev == other.st_dev &&
+        own.st_ino == other.st_ino) {
+        std::fprintf(stderr,
+                     "glimracode: '%s' is this program itself, not the one this command needs; reinstall "
+                     "GlimraCode\n",
+                     ShownText(path, 200).c_str());
+        return 1;
+    }
     execv(path.c_str(), argv);
-    std::fprintf(stderr, "glimracode: cannot start '%s': %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "glimracode: cannot start '%s': %s\n", ShownText(path, 200).c_str(),
+                 std::strerror(errno));
     return 1;
 }
 
@@ -47,10 +72,21 @@ std::string LinuxProgramHost::ExecutableDirectory() {
 }
 
 bool LinuxProgramHost::AcquireInstanceMarker() {
-    if (m_lock.Acquire(m_lockPath) != GlimraLockFile::Result::HeldElsewhere)
+    switch (m_lock.AcquireNamed("glimracode.lock")) {
+    case GlimraLockFile::Result::Acquired:
         return true;
+    case GlimraLockFile::Result::Unavailable:
+        // Both places refused (a full /tmp, another user's folder there): the saver still shows,
+        // since a screen left bare is worse than two savers, but says so.
+        std::fprintf(stderr, "glimracode: cannot take the lock '%s'; another copy may run beside this one\n",
+                     ShownText(m_lock.Path(), 200).c_str());
+        return true;
+    case GlimraLockFile::Result::HeldElsewhere:
+        break;
+    }
     // Said even when no terminal listens: a daemon's log is where a user looks when nothing showed.
-    std::fprintf(stderr, "glimracode: another copy is running (it holds '%s')\n", m_lockPath.c_str());
+    std::fprintf(stderr, "glimracode: another copy is running (it holds '%s')\n",
+                 ShownText(m_lock.Path(), 200).c_str());
     return false;
 }
 
@@ -67,7 +103,7 @@ void LinuxProgramHost::RunSettings() {
     if (DisplayNamed()) {
         if (m_faces.RunSettingsDialog == nullptr)
             return HandOver();
-        if (m_faces.RunSettingsDialog())
+        if (m_faces.RunSettingsDialog(m_store))
             return;
         // A display was named and could not be reached: a failure, told as one; the settings are
         // still shown as text below.

@@ -3,6 +3,7 @@
 #include "platform/linux/GlimraLockFile.h"
 #include "platform/linux/LinuxFaces.h"
 #include "platform/linux/WaylandDisplayChoice.h"
+#include "platform/posix/FileSettingsStore.h"
 #include "shell/GlimraCode.h"
 
 // The Windows switches on Linux: the saver on the chosen face, the settings dialog (without a
@@ -14,10 +15,10 @@ int HandOverToSibling(const char* sibling, char** argv);
 
 class LinuxProgramHost final : public GlimraProgramHost {
 public:
-    // argv is the whole command line, as main received it, for the sibling program when this one
-    // lacks the face a mode needs.
-    LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals, char** argv,
-                     std::string lockPath = GlimraLockFile::DefaultPath());
+    // store is the installed settings store, for the dialog. argv is the whole command line, as main
+    // received it, for the sibling program when this one lacks the face a mode needs.
+    LinuxProgramHost(const LinuxFaces& faces, GlimraDisplayFace face, StopSignals& signals,
+                     FileSettingsStore& store, char** argv);
 
     std::string ExecutableDirectory() override;
     bool AcquireInstanceMarker() override;
@@ -39,8 +40,8 @@ private:
     const LinuxFaces& m_faces;
     GlimraDisplayFace m_face;
     StopSignals& m_signals;
+    FileSettingsStore& m_store;
     char** m_argv;
-    std::string m_lockPath;
     GlimraLockFile m_lock;
     bool m_displayFailed = false;
 };

@@ -137,8 +137,14 @@ bool AtomicFile::MakeFolders(const std::string& folder) {
     for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         const std::string part = folder.substr(0, slash);
         struct stat status {};
-        if (mkdir(part.c_str(), 0700) != 0 && (stat(part.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)))
-            return false;
+        if (mkdir(part.c_str(), 0700) != 0) {
+            const int cause = errno;
+            if (stat(part.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+                // mkdir's answer is the cause; the stat after it would only find the folder missing.
+                errno = cause == EEXIST ? ENOTDIR : cause;
+                return false;
+            }
+        }
         if (slash == std::string::npos)
             return true;
     }

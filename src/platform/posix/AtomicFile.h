@@ -37,7 +37,8 @@ public:
     // when it is no link.
     [[nodiscard]] static std::string LinkTarget(const std::string& path);
     [[nodiscard]] static std::string FolderOf(const std::string& path);
-    // Makes the folder and its missing parents, each readable by the user alone.
+    // Makes the folder and its missing parents, each readable by the user alone. On failure errno
+    // tells the first cause (a refused mkdir, or ENOTDIR for a file in the way).
     [[nodiscard]] static bool MakeFolders(const std::string& folder);
 };
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "platform/posix/ShownText.h"
+
 namespace {
 
 bool LooksLikeAnOption(std::string_view argument) {
@@ -25,9 +27,7 @@ const GlimraOwnOption* FindOwn(std::span<const GlimraOwnOption> own, std::string
 }
 
 std::string Quoted(std::string_view text) {
-    std::string quoted(1, '\'');
-    quoted.append(text).push_back('\'');
-    return quoted;
+    return "'" + ShownText(text) + "'";
 }
 
 } // namespace
@@ -105,7 +105,8 @@ GlimraCommandLine ReadCommandLine(int argc, const char* const* argv, std::span<c
         try {
             line.Overrides.Take(value ? 3 : 2, pair, 1);
         } catch (const GlimraSettingsError& error) {
-            mistake(error.what());
+            // The message carries the value as given: shown as any other.
+            mistake(ShownText(error.what(), 200));
         }
     }
     if (help)

@@ -1,6 +1,5 @@
 #include "platform/posix/FileSettingsStore.h"
 
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +13,7 @@
 #include <utility>
 
 #include "platform/posix/AtomicFile.h"
+#include "platform/posix/UserFolders.h"
 
 namespace {
 
@@ -79,19 +79,8 @@ FileSettingsStore::FileSettingsStore(std::string path, Access access)
 FileSettingsStore::~FileSettingsStore() = default;
 
 std::string FileSettingsStore::DefaultPath() {
-    std::string base;
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    const char* home = std::getenv("HOME");
-    if (configHome && configHome[0] == '/') {
-        base = configHome;
-    } else if (home && home[0] != '\0') {
-        base = std::string(home) + "/.config";
-    } else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir && user->pw_dir[0] != '\0') {
-        base = std::string(user->pw_dir) + "/.config";
-    } else {
-        return {};
-    }
-    return base + "/glimracode/settings.reg";
+    const std::string config = ConfigFolder();
+    return config.empty() ? std::string() : config + "/glimracode/settings.reg";
 }
 
 void FileSettingsStore::SetLockWait(std::optional<std::chrono::milliseconds> patience,

@@ -24,12 +24,6 @@ public:
     }
     std::unique_ptr<FreeTypeFont> CreateFreeTypeFont(const GlimraLogFont& logFont);
 
-    // The density of the screen the glyphs are drawn for, by which sizes in points become pixels.
-    // 96 until the face that shows them has found its screen's density; a value below 1 means 96.
-    // Fonts made before a change keep their size.
-    int32_t PixelsPerInch() const override { return m_pixelsPerInch; }
-    void SetPixelsPerInch(int32_t pixelsPerInch) { m_pixelsPerInch = pixelsPerInch > 0 ? pixelsPerInch : 96; }
-
     // False when fontconfig cannot read the file. resourceFile is a Windows notion and is ignored.
     bool RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) override;
     // fontconfig can only forget all application fonts at once: the other files this rasteriser
@@ -45,5 +39,4 @@ private:
 
     std::shared_ptr<FT_LibraryRec_> m_library;
     std::vector<std::string> m_registeredFiles;
-    int32_t m_pixelsPerInch = 96;
 };

@@ -1,5 +1,6 @@
-# The files of POSIX systems that are replaced whole: read, replaced by rename, locked.
-glimra_library(glimra_posix_files SOURCES ${CMAKE_CURRENT_LIST_DIR}/AtomicFile.cpp)
+# The files of POSIX systems that are replaced whole: read, replaced by rename, locked; and the
+# per-user folders they live in.
+glimra_library(glimra_posix_files SOURCES ${CMAKE_CURRENT_LIST_DIR}/AtomicFile.cpp ${CMAKE_CURRENT_LIST_DIR}/UserFolders.cpp)
 
 # The settings file of POSIX systems (settings.reg in the user's configuration folder): the text
 # encodings and the registry-export document (no file system), the atomically replaced file, and

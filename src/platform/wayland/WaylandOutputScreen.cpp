@@ -4,14 +4,15 @@
 
 #include <algorithm>
 
-#include "platform/posix/FreeTypeRasteriser.h"
-#include "platform/wayland/WaylandSaver.h"
+#include "glyphs/GlimraRasteriser.h"
+#include "platform/wayland/WaylandPointerAnchor.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
-WaylandOutputScreen::WaylandOutputScreen(WaylandSaver& saver, WaylandOutput& output, int32_t densestScale,
-                                         const WaylandShmGlobals& shm, const WaylandShells& shells)
-    : m_saver(saver), m_output(output), m_shm(shm), m_scale(std::max(1, output.Scale)),
+WaylandOutputScreen::WaylandOutputScreen(WaylandOutputOwner& owner, WaylandOutput& output,
+                                         int32_t densestScale, const WaylandShmGlobals& shm,
+                                         const WaylandShells& shells)
+    : m_owner(owner), m_output(output), m_shm(shm), m_scale(std::max(1, output.Scale)),
       m_densestScale(densestScale), m_modeWidth(output.ModeWidth), m_modeHeight(output.ModeHeight) {
     m_wlSurface = wl_compositor_create_surface(m_shm.Compositor);
     wl_surface_set_user_data(m_wlSurface, this);
@@ -78,7 +79,7 @@ void WaylandOutputScreen::OnLayerClosed(void* data, zwlr_layer_surface_v1*) {
     // output that stays refused us, and asking again would only be refused again.
     auto* screen = static_cast<WaylandOutputScreen*>(data);
     screen->m_output.Refused = true;
-    screen->m_saver.ScheduleRearrange();
+    screen->m_owner.ScheduleRearrange();
 }
 
 void WaylandOutputScreen::OnToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height,
@@ -111,7 +112,7 @@ void WaylandOutputScreen::Configured(int32_t width, int32_t height) {
     }
     if (width != m_width || height != m_height) {
         m_resized = true;
-        m_saver.ScheduleRearrange();
+        m_owner.ScheduleRearrange();
         return;
     }
     // The acknowledgement takes effect with a commit; the buffer stays the one shown.
@@ -119,7 +120,7 @@ void WaylandOutputScreen::Configured(int32_t width, int32_t height) {
 }
 
 void WaylandOutputScreen::Start() {
-    if (auto* rasteriser = dynamic_cast<FreeTypeRasteriser*>(InstalledRasteriser()))
+    if (GlimraRasteriser* rasteriser = InstalledRasteriser())
         rasteriser->SetPixelsPerInch(96 * m_densestScale);
     m_form.FormCreate();
     // The first frame also answers the configure, whether or not the engine drew anything yet.
@@ -153,7 +154,7 @@ GlimraPoint WaylandOutputScreen::CursorPosition() {
 
 void WaylandOutputScreen::ShowPointer(bool show) {
     m_pointerShown += show ? 1 : -1;
-    m_saver.PointerShownChanged(*this);
+    m_owner.PointerShownChanged(*this);
 }
 
 Pixmap& WaylandOutputScreen::Surface(int32_t width, int32_t height) {
@@ -189,12 +190,12 @@ void WaylandOutputScreen::StopTimer(GlimraTimer timer) {
 void WaylandOutputScreen::FireTimers() {
     for (GlimraTimer timer : m_timers.TakeDue(PollTimers::Clock::now())) {
         // A handler may stop a timer that is due in the same round, or end the saver.
-        if (m_saver.Ending() || !m_timers.IsRunning(timer))
+        if (m_owner.Ending() || !m_timers.IsRunning(timer))
             continue;
         m_form.TimerFired(timer);
     }
 }
 
 void WaylandOutputScreen::CloseWindow() {
-    m_saver.OutputClosed();
+    m_owner.OutputClosed();
 }

@@ -5,6 +5,7 @@
 
 #include "platform/linux/PollTimers.h"
 #include "platform/wayland/WaylandOutput.h"
+#include "platform/wayland/WaylandOutputOwner.h"
 #include "platform/wayland/WaylandShmPresenter.h"
 #include "shell/GlimraSaverMain.h"
 
@@ -14,8 +15,6 @@ struct xdg_toplevel;
 struct xdg_wm_base;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
-
-class WaylandSaver;
 
 // Which of the two ways of covering an output the compositor offers; layer shell wins.
 struct WaylandShells {
@@ -32,10 +31,10 @@ struct WaylandShells {
 // logic start, with an engine of that size; the engine's pixmap reaches the surface through a
 // WaylandShmPresenter.
 //
-// Input is not handled here but by the WaylandSaver, which speaks for the whole desktop.
+// Input is not handled here but by the owner, the WaylandSaver, which speaks for the whole desktop.
 class WaylandOutputScreen final : public GlimraSaverHost {
 public:
-    WaylandOutputScreen(WaylandSaver& saver, WaylandOutput& output, int32_t densestScale,
+    WaylandOutputScreen(WaylandOutputOwner& owner, WaylandOutput& output, int32_t densestScale,
                         const WaylandShmGlobals& shm, const WaylandShells& shells);
     ~WaylandOutputScreen() override;
     WaylandOutputScreen(const WaylandOutputScreen&) = delete;
@@ -85,7 +84,7 @@ private:
                                     struct wl_array* states);
     static void OnToplevelClose(void* data, xdg_toplevel* toplevel);
 
-    WaylandSaver& m_saver;
+    WaylandOutputOwner& m_owner;
     WaylandOutput& m_output;
     WaylandShmGlobals m_shm;
     int32_t m_scale;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/linux/WaylandFace.h"
+#include "platform/wayland/WaylandFace.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"

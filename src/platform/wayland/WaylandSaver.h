@@ -23,7 +23,7 @@ struct zxdg_output_manager_v1;
 //
 // One thread, one loop: Run sleeps in poll() on the connection, the stop signals and the nearest
 // of every output's timers, flushing what it queued before it sleeps.
-class WaylandSaver {
+class WaylandSaver final : public WaylandOutputOwner {
 public:
     enum class Outcome {
         // Shown until it woke or a stop signal came.
@@ -47,13 +47,13 @@ public:
     void KeyPressed(const GlimraMessage& message);
     // The pointer at a position in the compositor's layout, in logical pixels.
     void PointerAt(double x, double y);
-    void OutputClosed();
-    void PointerShownChanged(WaylandOutputScreen& screen);
+    void OutputClosed() override;
+    void PointerShownChanged(WaylandOutputScreen& screen) override;
     // Brings the outputs in line with the compositor's once the events at hand are dispatched: a
     // mode change reports the size and the scale one after the other, and a surface's own events
     // must not destroy it.
-    void ScheduleRearrange() { m_rearrange = true; }
-    bool Ending() const { return m_ending; }
+    void ScheduleRearrange() override { m_rearrange = true; }
+    bool Ending() const override { return m_ending; }
 
 private:
     struct Seat {

@@ -21,7 +21,7 @@
 #include "platform/web/WebRasteriser.h"
 #include "platform/web/WebSettingsDesigner.h"
 #include "settings/GlimraSettings.h"
-#include "shell/GlimraModules.h"
+#include "shell/GlimraRuntime.h"
 
 namespace {
 
@@ -35,6 +35,8 @@ struct WebPage {
     std::unique_ptr<vGlimra> Engine;
     WebCanvasPresenter Presenter;
     std::string Text;
+    // Last, so that it goes before the services it installed.
+    std::unique_ptr<GlimraRuntime> Runtime;
 };
 
 WebPage* g_page = nullptr;
@@ -61,9 +63,9 @@ EMSCRIPTEN_KEEPALIVE int glimra_open(const char* font, int size) {
         if (!file)
             return 0;
     }
-    InstallRasteriser(&g_page->Rasteriser);
-    InstallSettingsStore(&g_page->Designer->Store());
-    StartupModules(Folder);
+    g_page->Runtime = std::make_unique<GlimraRuntime>(
+        GlimraServices{.Rasteriser = &g_page->Rasteriser, .Store = &g_page->Designer->Store()});
+    g_page->Runtime->StartModules(Folder);
     g_page->Designer->Defaults();
     return 1;
 }

@@ -20,10 +20,6 @@ public:
     WebRasteriser(const WebRasteriser&) = delete;
     WebRasteriser& operator=(const WebRasteriser&) = delete;
 
-    // 96 times the device's pixel ratio, or what the address asks for; a value below 1 means 96.
-    int32_t PixelsPerInch() const override { return m_pixelsPerInch; }
-    void SetPixelsPerInch(int32_t pixelsPerInch) { m_pixelsPerInch = pixelsPerInch > 0 ? pixelsPerInch : 96; }
-
     std::unique_ptr<GlimraFont> CreateFont(const GlimraLogFont& logFont) override;
     // False when FreeType cannot open the file's first face.
     bool RegisterFontFile(const std::string& fontFile, const std::string& resourceFile) override;
@@ -32,5 +28,4 @@ public:
 private:
     std::shared_ptr<FT_LibraryRec_> m_library;
     std::vector<std::string> m_files;
-    int32_t m_pixelsPerInch = 96;
 };

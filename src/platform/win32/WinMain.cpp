@@ -8,6 +8,7 @@
 #include "platform/win32/GdiRasteriser.h"
 #include "platform/win32/RegistrySettingsStore.h"
 #include "platform/win32/SaverProgram.h"
+#include "shell/GlimraRuntime.h"
 
 namespace {
 
@@ -31,18 +32,15 @@ void BecomeDpiAware() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     BecomeDpiAware();
     GdiRasteriser rasteriser;
-    InstallRasteriser(&rasteriser);
     RegistrySettingsStore store;
-    InstallSettingsStore(&store);
+    GlimraRuntime runtime({&rasteriser, &store});
     try {
         SaverProgram program(instance);
-        RunGlimraCode(program, __argc, __argv);
+        RunGlimraCode(runtime, program, __argc, __argv);
     } catch (const std::exception& error) {
         // Only writing the settings raises an error; like any uncaught one, it is shown and the
         // program still ends with 0.
         MessageBoxA(nullptr, error.what(), ApplicationTitle, MB_OK | MB_ICONERROR);
     }
-    InstallSettingsStore(nullptr);
-    InstallRasteriser(nullptr);
     return 0;
 }

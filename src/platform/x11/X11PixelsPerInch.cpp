@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/posix/FreeTypeRasteriser.h"
+#include "glyphs/GlimraRasteriser.h"
 
 int32_t X11PixelsPerInch(Display* display) {
     constexpr int32_t Usual = 96;
@@ -30,6 +30,6 @@ int32_t X11PixelsPerInch(Display* display) {
 }
 
 void FollowPixelsPerInch(Display* display) {
-    if (auto* rasteriser = dynamic_cast<FreeTypeRasteriser*>(InstalledRasteriser()))
+    if (GlimraRasteriser* rasteriser = InstalledRasteriser())
         rasteriser->SetPixelsPerInch(X11PixelsPerInch(display));
 }

@@ -4,14 +4,23 @@
 #   poke                     input in the session, as a user's key press would be
 #   shows_saver              the saver is what the user sees (covers_and_animates where the
 #                            desktop takes screenshots: shot FILE shows the screen over pure red)
-#   inhibit on|off           the desktop's way of asking that the session not go idle
-# and then calls idle_scenario PROGRAM.
+#   inhibit on|off           the desktop's way of asking that the session not go idle (optional:
+#                            without it the scenario leaves inhibition out)
+# and may define saver_checks SAVER_PID (more checks while the watcher's saver shows, before the key
+# that ends it) and ended_checks (after that key); then it calls idle_scenario PROGRAM.
 idle=3 # seconds
 
 saver_of() { pgrep -P "$1" | head -1; }
 has_saver() { [ -n "$(saver_of "$watcher")" ]; }
-red_share() { convert "$1" -fx 'r>0.9&&g<0.1&&b<0.1' -format '%[fx:mean]' info:; }
-lit_share() { convert "$1" -colorspace gray -threshold 5% -format '%[fx:mean]' info:; }
+# Shares of an image's pixels (of the part GEOMETRY, WxH+X+Y, when given): pure red, as the test
+# windows are, and not black. Colour replacement and thresholds, as -fx takes seconds a screen.
+red_share() { # image, [geometry]
+    convert "$1" ${2:+-crop "$2" +repage} -alpha off -fuzz 10% -fill black +opaque red -fill white -opaque red \
+        -format '%[fx:mean]' info:
+}
+lit_share() { # image, [geometry]
+    convert "$1" ${2:+-crop "$2" +repage} -alpha off -colorspace gray -threshold 5% -format '%[fx:mean]' info:
+}
 # Nothing of the red background left, some glyphs, and a second later other ones.
 covers_and_animates() {
     local a="$work/shots/a.png" b="$work/shots/b.png" red lit changed
@@ -41,10 +50,12 @@ idle_scenario() { # program
     local saver
     saver=$(saver_of "$watcher")
     check "the saver shows" shows_saver
+    ! declare -F saver_checks >/dev/null || saver_checks "$saver"
     spawn second $watcher_env "$program" --idle-seconds "$idle"
     check "a second watcher ends at once with 0" ends_with_zero "$spawned" "$spawned_own"
     poke
     check "a key ends the saver" wait_until 50 gone "$saver"
+    ! declare -F ended_checks >/dev/null || ended_checks
     check "the watcher stays and waits again" eval 'alive "$watcher" && ! has_saver'
     check "another idle spell starts the saver again" wait_until $((idle * 10 + 50)) has_saver
     saver=$(saver_of "$watcher")
@@ -52,6 +63,7 @@ idle_scenario() { # program
     check "SIGTERM ends the watcher with 0" ends_with_zero "$watcher_runuser" "$watcher"
     check "and the saver it started" wait_until 50 gone "$saver"
 
+    declare -F inhibit >/dev/null || return 0
     inhibit on
     start_watcher inhibited
     sleep $((2 * idle + 1))

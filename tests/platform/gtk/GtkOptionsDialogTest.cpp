@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/gtk/GtkOptionsDialog.h"
-#include "platform/linux/Autostart.h"
+#include "platform/idle/Autostart.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
@@ -102,7 +102,7 @@ protected:
     void Open(FileSettingsStore::Access access = FileSettingsStore::Access::ReadWrite) {
         m_store = std::make_unique<FileSettingsStore>(m_path, access);
         InstallSettingsStore(m_store.get());
-        m_dialog = std::make_unique<GtkOptionsDialog>();
+        m_dialog = std::make_unique<GtkOptionsDialog>(*m_store);
         Pump();
     }
 

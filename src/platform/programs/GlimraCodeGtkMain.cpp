@@ -3,8 +3,8 @@
 // program hands back the saver, on X11 and on Wayland alike.
 
 #include "platform/gtk/GtkSettingsDialog.h"
-#include "platform/linux/IdleMode.h"
-#include "platform/linux/LinuxProgram.h"
+#include "platform/idle/IdleMode.h"
+#include "platform/programs/LinuxProgram.h"
 
 namespace {
 

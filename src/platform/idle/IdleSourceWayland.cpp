@@ -2,12 +2,14 @@
 #include <glib.h>
 #include <wayland-client.h>
 
+#include <poll.h>
+
 #include <cerrno>
 #include <cstring>
 
 #include "ext-idle-notify-v1-client-protocol.h"
 #include "idle-client-protocol.h"
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 namespace {
 
@@ -122,7 +124,9 @@ private:
             return;
         m_failure =
             std::string("the Wayland compositor closed the connection (") + std::strerror(errno) + ")";
-        Tell(false);
+        // Told even when the session was not idle: the watcher learns of a failure only so.
+        m_idle = false;
+        m_listener(false);
     }
 
     wl_display* m_display;
@@ -161,6 +165,44 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
 void OnGlobalRemove(void*, wl_registry*, uint32_t) {
 }
 
+// wl_display_roundtrip with a deadline: a socket that accepts the connection and never answers (a
+// compositor that hangs, a WAYLAND_SOCKET that names some other descriptor) must not hang the
+// watcher's start. SIGTERM keeps its default meaning meanwhile.
+bool RoundtripWithin(wl_display* display, gint64 timeoutMicroseconds) {
+    bool done = false;
+    static const wl_callback_listener listener = {
+        .done = [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; },
+    };
+    wl_callback* callback = wl_display_sync(display);
+    wl_callback_add_listener(callback, &listener, &done);
+    const gint64 deadline = g_get_monotonic_time() + timeoutMicroseconds;
+    bool failed = false;
+    while (!done && !failed) {
+        while (wl_display_prepare_read(display) != 0)
+            if (wl_display_dispatch_pending(display) < 0) {
+                wl_callback_destroy(callback);
+                return false;
+            }
+        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+            wl_display_cancel_read(display);
+            break;
+        }
+        pollfd ready{.fd = wl_display_get_fd(display), .events = POLLIN, .revents = 0};
+        const gint64 left = (deadline - g_get_monotonic_time()) / 1000;
+        const int polled = left > 0 ? poll(&ready, 1, static_cast<int>(left)) : 0;
+        if (polled <= 0) {
+            wl_display_cancel_read(display);
+            failed = polled == 0 || errno != EINTR;
+            continue;
+        }
+        failed = wl_display_read_events(display) < 0 || wl_display_dispatch_pending(display) < 0;
+    }
+    wl_callback_destroy(callback);
+    return done;
+}
+
+constexpr gint64 AnswerTimeout = 3 * G_USEC_PER_SEC;
+
 } // namespace
 
 std::unique_ptr<IdleSource> OpenWaylandIdleSource() {
@@ -173,7 +215,10 @@ std::unique_ptr<IdleSource> OpenWaylandIdleSource() {
     Globals globals;
     wl_registry* registry = wl_display_get_registry(display);
     wl_registry_add_listener(registry, &listener, &globals);
-    const bool answered = wl_display_roundtrip(display) >= 0;
+    const bool answered = RoundtripWithin(display, AnswerTimeout);
+    if (!answered)
+        g_printerr("glimracode: the Wayland compositor did not answer within %d s\n",
+                   static_cast<int>(AnswerTimeout / G_USEC_PER_SEC));
     if (answered && globals.Seat != nullptr && (globals.Notifier != nullptr || globals.KdeIdle != nullptr)) {
         // Either protocol will do; the standard one is preferred.
         if (globals.Notifier != nullptr && globals.KdeIdle != nullptr) {

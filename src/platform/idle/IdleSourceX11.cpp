@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 namespace {
 
@@ -59,6 +59,8 @@ private:
     static gboolean OnEvents(gint, GIOCondition condition, gpointer self) {
         auto* source = static_cast<X11IdleSource*>(self);
         if ((condition & (G_IO_HUP | G_IO_ERR)) != 0) {
+            // Removed by the answer below: the destructor must not remove it again.
+            source->m_watch = 0;
             source->Fail("the X display closed the connection");
             return G_SOURCE_REMOVE;
         }
@@ -111,8 +113,12 @@ private:
     }
 
     void Fail(std::string why) {
+        if (!m_failure.empty())
+            return;
         m_failure = std::move(why);
-        Tell(false);
+        // Told even when the session was not idle: the watcher learns of a failure only so.
+        m_idle = false;
+        m_listener(false);
     }
 
     Display* m_display;

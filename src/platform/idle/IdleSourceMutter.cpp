@@ -1,6 +1,6 @@
 #include <gio/gio.h>
 
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 namespace {
 
@@ -67,9 +67,6 @@ public:
 
     const std::string& Failure() const override { return m_failure; }
     const char* Name() const override { return "GNOME Mutter idle monitor"; }
-    // GNOME offers no layer shell, and may keep the focus from a window that a background process
-    // maps; its idle monitor sees every input, wherever the focus is.
-    bool EndsSaverOnActivity() const override { return true; }
 
 private:
     void Call(const char* name, const char* path, const char* interface, const char* method,
@@ -184,7 +181,9 @@ private:
         if (!m_failure.empty())
             return;
         m_failure = std::move(why);
-        Tell(false);
+        // Told even when the session was not idle: the watcher learns of a failure only so.
+        m_idle = false;
+        m_listener(false);
     }
 
     GDBusConnection* m_bus;
@@ -201,16 +200,73 @@ private:
     std::string m_failure;
 };
 
+// A bus or a compositor that does not answer within this is taken for absent.
+constexpr guint AnswerTimeoutMs = 3000;
+
 bool HasOwner(GDBusConnection* bus, const char* name) {
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "NameHasOwner",
-        g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    GVariant* reply = g_dbus_connection_call_sync(bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                                  "org.freedesktop.DBus", "NameHasOwner",
+                                                  g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"),
+                                                  G_DBUS_CALL_FLAGS_NONE, AnswerTimeoutMs, nullptr, nullptr);
     if (reply == nullptr)
         return false;
     gboolean owned = FALSE;
     g_variant_get(reply, "(b)", &owned);
     g_variant_unref(reply);
     return owned != FALSE;
+}
+
+// g_bus_get_sync with a deadline: a bus that accepts the connection and never answers would hold the
+// watcher's start for ever. The connection is made on GIO's thread while this one turns the default
+// context; past the deadline it is cancelled. A connection that ignores even that is left to finish
+// on its own, with its answer going to a record that outlives this call.
+GDBusConnection* SessionBusWithin(guint timeoutMs) {
+    struct Pending {
+        GDBusConnection* Bus = nullptr;
+        bool Done = false;
+        bool Abandoned = false;
+        bool TimedOut = false;
+    };
+    auto* pending = new Pending;
+    GCancellable* cancel = g_cancellable_new();
+    g_bus_get(
+        G_BUS_TYPE_SESSION, cancel,
+        [](GObject*, GAsyncResult* result, gpointer data) {
+            auto* pending = static_cast<Pending*>(data);
+            pending->Bus = g_bus_get_finish(result, nullptr);
+            pending->Done = true;
+            if (!pending->Abandoned)
+                return;
+            if (pending->Bus != nullptr)
+                g_object_unref(pending->Bus);
+            delete pending;
+        },
+        pending);
+    const auto timedOut = [](gpointer data) -> gboolean {
+        static_cast<Pending*>(data)->TimedOut = true;
+        return G_SOURCE_REMOVE;
+    };
+    guint timer = g_timeout_add(timeoutMs, timedOut, pending);
+    while (!pending->Done && !pending->TimedOut)
+        g_main_context_iteration(nullptr, TRUE);
+    if (!pending->Done) {
+        g_cancellable_cancel(cancel);
+        pending->TimedOut = false;
+        timer = g_timeout_add(500, timedOut, pending);
+        while (!pending->Done && !pending->TimedOut)
+            g_main_context_iteration(nullptr, TRUE);
+        g_printerr("glimracode: the session bus did not answer within %u s\n", timeoutMs / 1000);
+    }
+    if (!pending->TimedOut)
+        g_source_remove(timer);
+    g_object_unref(cancel);
+    if (!pending->Done) {
+        pending->Abandoned = true;
+        return nullptr;
+    }
+    GDBusConnection* bus = pending->Bus;
+    delete pending;
+    return bus;
 }
 
 } // namespace
@@ -220,7 +276,7 @@ std::unique_ptr<IdleSource> OpenMutterIdleSource() {
     // GNOME either.
     if (g_getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr && g_getenv("XDG_RUNTIME_DIR") == nullptr)
         return nullptr;
-    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    GDBusConnection* bus = SessionBusWithin(AnswerTimeoutMs);
     if (bus == nullptr)
         return nullptr;
     if (!HasOwner(bus, MonitorName)) {

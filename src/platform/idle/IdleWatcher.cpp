@@ -1,4 +1,4 @@
-#include "platform/linux/IdleWatcher.h"
+#include "platform/idle/IdleWatcher.h"
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -52,7 +52,9 @@ int IdleWatcher::Run() {
             kill(m_saver, SIGTERM);
         }
     });
-    g_main_loop_run(m_loop);
+    // A source that failed while starting has already asked to stop, and a quit before the run is lost.
+    if (!m_stopping)
+        g_main_loop_run(m_loop);
     g_source_remove(term);
     g_source_remove(interrupt);
     g_main_loop_unref(m_loop);

@@ -1,21 +1,24 @@
 // glimracode: the saver on Linux, on X11 or Wayland. It answers the Windows switches as the Windows
 // saver does, and the command-line conventions of X11 screen-saver daemons beside them.
 
-#include "platform/linux/LinuxProgram.h"
+#include "platform/programs/LinuxProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "platform/linux/IdleMode.h"
+#include "platform/idle/IdleMode.h"
 #include "platform/linux/LinuxProgramHost.h"
 #include "platform/linux/WaylandDisplayChoice.h"
 #include "platform/posix/CommandLine.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
+#include "platform/posix/ShownText.h"
+#include "settings/AsciiCase.h"
 #include "settings/GlimraSettingOptions.h"
 #include "shell/GlimraCode.h"
+#include "shell/GlimraRuntime.h"
 
 namespace {
 
@@ -57,13 +60,13 @@ std::string MisplacedArgument(const X11HackOptions& options, const GlimraDisplay
         used = options.Mode == X11HackMode::WindowId ? 3 : 2;
     } else if (display.Argc() > 1) {
         const std::string_view argument = argv[1];
-        const GlimraRunMode mode = SelectRunMode(UpperCaseAscii(argument));
+        const GlimraRunMode mode = SelectRunMode(AsciiUppered(argument));
         if (mode == GlimraRunMode::None)
-            return "unknown switch '" + std::string(argument) + "'";
+            return "unknown switch '" + ShownText(argument) + "'";
         used = mode == GlimraRunMode::Saver ? 2 : 3;
     }
     if (display.Argc() > used)
-        return "unexpected argument '" + std::string(argv[used]) + "'";
+        return "unexpected argument '" + ShownText(argv[used]) + "'";
     return "";
 }
 
@@ -106,37 +109,30 @@ int RunLinuxProgram(int argc, char** argv, const LinuxFaces& faces) {
         // The settings dialog would save what it loaded: options must never reach it.
         const char* first = display.Argc() >= 2 ? display.Argv()[1] : "";
         if (options.Mode == X11HackMode::NotAHack &&
-            SelectRunMode(UpperCaseAscii(first)) != GlimraRunMode::Saver) {
+            SelectRunMode(AsciiUppered(first)) != GlimraRunMode::Saver) {
             std::fprintf(stderr,
                          "glimracode: the settings' options go with /s or a hack mode, not with '%s'\n",
                          first);
             return 2;
         }
-        InstallSettingOverrides(&overrides);
     }
+    // The hack modes need the X11 face; a program without it hands them to the one that has it.
+    if (options.Mode != X11HackMode::NotAHack && faces.RunX11Hack == nullptr)
+        return HandOverToSibling(faces.Sibling, argv);
     if (options.Mode == X11HackMode::NotAHack)
         FallBackFromAbsentCompositor(display);
     // The settings dialog asks GTK for a display of its own; a flag binds it to the chosen one.
     if (display.Forced)
         setenv("GDK_BACKEND", display.Face == GlimraDisplayFace::Wayland ? "wayland" : "x11", 1);
     FreeTypeRasteriser rasteriser;
-    InstallRasteriser(&rasteriser);
     FileSettingsStore store;
-    InstallSettingsStore(&store);
+    GlimraRuntime runtime({&rasteriser, &store, overrides.Empty() ? nullptr : &overrides});
     StopSignals signals;
-    int code = 0;
-    if (options.Mode == X11HackMode::NotAHack) {
-        LinuxProgramHost host(faces, display.Face, signals, argv);
-        code = RunGlimraCode(host, display.Argc(), display.Argv());
-        // The Windows saver ends with 0 whatever happens; here a daemon or a user at a terminal
-        // must learn that no display could show the saver.
-        if (host.DisplayFailed())
-            code = 1;
-    } else {
-        code = faces.RunX11Hack(options, signals);
-    }
-    InstallSettingsStore(nullptr);
-    InstallRasteriser(nullptr);
-    InstallSettingOverrides(nullptr);
-    return code;
+    if (options.Mode != X11HackMode::NotAHack)
+        return faces.RunX11Hack(options, signals, runtime);
+    LinuxProgramHost host(faces, display.Face, signals, store, argv);
+    const int code = RunGlimraCode(runtime, host, display.Argc(), display.Argv());
+    // The Windows saver ends with 0 whatever happens; here a daemon or a user at a terminal must
+    // learn that no display could show the saver.
+    return host.DisplayFailed() ? 1 : code;
 }

@@ -6,6 +6,7 @@
 
 #include "platform/linux/WaylandDisplayChoice.h"
 #include "platform/wayland/WaylandPointerAnchor.h"
+#include "settings/AsciiCase.h"
 #include "shell/GlimraCode.h"
 #include "shell/GlimraSaverMain.h"
 
@@ -44,7 +45,7 @@ TEST(WaylandDisplayChoice, TakesTheFlagsOutSoTheSwitchComesFirst) {
     const GlimraDisplayChoice choice = Choose({"--wayland", "/s", "--x11", "extra"}, nullptr);
     EXPECT_EQ(Left(choice), (std::vector<std::string>{"glimracode", "/s", "extra"}));
     EXPECT_EQ(choice.Argv()[choice.Argc()], nullptr);
-    EXPECT_EQ(SelectRunMode(UpperCaseAscii(choice.Argv()[1])), GlimraRunMode::Saver);
+    EXPECT_EQ(SelectRunMode(AsciiUppered(choice.Argv()[1])), GlimraRunMode::Saver);
 
     // Only the flag alone is one: the switches, other words and the program's own name stay.
     const GlimraDisplayChoice kept = Choose({"wayland", "/x11", "---x11", "--waylandish"}, nullptr);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/linux/IdleSource.h"
+#include "platform/idle/IdleSource.h"
 
 // The idle watcher's loop: it starts the saver program as a child once the source tells that the
 // session is idle, lets the source count afresh when the saver ends, and ends on SIGTERM or SIGINT,

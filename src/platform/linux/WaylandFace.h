@@ -1,9 +1,0 @@
-#pragma once
-
-#include "platform/linux/StopSignals.h"
-
-// The saver on every output of the Wayland compositor, for LinuxFaces::RunWaylandSaver. The Wayland
-// room defines it; it is declared here so that a program's entry point can name it without
-// including that room. False, having said why on standard error, when the compositor cannot be
-// reached or cannot show the saver, or the connection fails while it runs.
-bool RunWaylandSaver(StopSignals& signals);
