@@ -37,6 +37,8 @@ plant platform/programs/GlimraCodeMain.cpp '#include <gtk/gtk.h>' "platform/prog
 plant platform/wayland/WaylandOutputScreen.cpp '#include "platform/wayland/WaylandSaver.h"' "platform/wayland/WaylandOutputScreen and platform/wayland/WaylandSaver include each other"
 plant settings/GlimraSettings.cpp '#include "settings/GlimraSettingOptions.h"' "settings/GlimraSettingOptions and settings/GlimraSettings include each other"
 plant platform/win32/WinMain.cpp '#include "platform/posix/AtomicFile.h"' "platform/win32 may not include platform/posix"
+plant platform/web/WebMain.cpp '#include "platform/x11/X11Headers.h"' "platform/web may not include platform/x11"
+plant platform/web/WebRasteriser.cpp '#include "platform/linux/StopSignals.h"' "platform/web may not include platform/linux"
 plant behaviours/GlimraPerson.cpp '#include "animation/Glimra.h"' "behaviours may not include animation"
 plant engine/GlimraCell.cpp '#include <X11/Xlib.h>' "operating system's headers outside platform/"
 [ "$failures" -eq 0 ] || exit 1

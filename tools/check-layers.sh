@@ -8,7 +8,7 @@
 #   posix: nothing        linux: posix          x11, wayland: linux, posix (never each other)
 #   idle: linux, posix    gtk: idle, linux, posix
 #   programs: x11, wayland, gtk, idle, linux, posix (the Linux programs' entry points)
-#   headless: posix       win32: nothing
+#   headless: posix       win32: nothing         web: posix
 #   tools/check-layers.sh [--graph] [SOURCE_FOLDER]   (default: src)
 # --graph prints the include graph instead, one "file -> included file" a line, headers and their
 # sources folded into one name.
@@ -65,6 +65,7 @@ rooms_for() {
         gtk) echo "gtk idle linux posix" ;;
         programs) echo "programs x11 wayland gtk idle linux posix" ;;
         headless) echo "headless posix" ;;
+        web) echo "web posix" ;;
         win32) echo "win32" ;;
         *) echo "" ;;
     esac

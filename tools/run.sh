@@ -6,9 +6,19 @@
 #   tools/run.sh                         the saver on $DISPLAY, else the off-screen render
 #   tools/run.sh [renderer options...]   (see: build-release/src/platform/headless/glimracode-render --help)
 #   GLIMRA_HEADLESS=1 tools/run.sh       the off-screen render even when a display works
+#   tools/run.sh web                     serves the browser's face on 127.0.0.1 and prints its address
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
+
+# tools/run.sh web: the browser's face, built and served on 127.0.0.1 (port $GLIMRA_WEB_PORT, else 8036).
+if [ "${1:-}" = web ]; then
+  bash tools/setup.sh web
+  site=$(tools/web-build.sh build-web)
+  port=${GLIMRA_WEB_PORT:-8036}
+  echo "run: GlimraCode in a browser at http://127.0.0.1:$port/ (Ctrl+C stops the server)" >&2
+  exec /usr/bin/python3 -m http.server "$port" --bind 127.0.0.1 --directory "$site"
+fi
 
 bash tools/setup.sh programs
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DGLIMRA_TESTS=OFF >/dev/null

@@ -2,6 +2,7 @@
 # Installs, as root and only when missing, the Debian packages that GlimraCode needs.
 #   tools/setup.sh programs   what building and running the Linux programs needs
 #   tools/setup.sh all        that, plus everything the tests need (default)
+#   tools/setup.sh web        what building the browser's face needs
 # Safe to run again: it installs nothing that is already there. A mirror that refuses some of its
 # indexes ends nothing: what can be installed is, and the stages that needed the rest say so.
 set -euo pipefail
@@ -21,11 +22,17 @@ if [ "${1:-all}" = all ]; then
     wine wine64 wine32:i386
     xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick xscreensaver-data-extra
     sway grim wtype
-    mutter dbus dbus-user-session python3-gi
+    dbus dbus-user-session python3-gi
     gnome-shell kwin-wayland kde-spectacle qtwayland5
     python3 python3-fonttools
     nsis lintian p7zip-full zip unzip dpkg-dev file man-db desktop-file-utils
   )
+fi
+# The browser's face (tools/test.sh web, tools/run.sh web, packaging): Debian's emscripten with
+# its node and acorn, the Chromium the tests drive through python3-websocket, and dpkg-source and
+# zip for FreeType's source and the site's zip.
+if [ "${1:-all}" = all ] || [ "${1:-all}" = web ]; then
+  GLIMRA_PACKAGES+=(emscripten nodejs node-acorn chromium python3-websocket dpkg-dev zip unzip)
 fi
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up this machine and runs every test: native, under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and cross-built for Windows under Wine.
-#   tools/test.sh [checks] [native] [native32] [wayland] [idle] [desktops] [sanitize] [windows] [packaging] [fuzz] [bench]
+#   tools/test.sh [checks] [native] [native32] [wayland] [idle] [desktops] [sanitize] [windows] [packaging] [fuzz] [bench] [web]
 #   (default: all of them)
 # A part of a stage that this machine cannot run (its packages could not be installed, or the kernel
 # refuses 32-bit programs) says so and is listed as not run at the end; the run still passes when
@@ -10,7 +10,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 stages=("$@")
-[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland idle desktops sanitize windows packaging fuzz bench)
+[ ${#stages[@]} -gt 0 ] || stages=(checks native native32 wayland idle desktops sanitize windows packaging fuzz bench web)
 jobs=${GLIMRA_JOBS:-2}
 
 bash tools/setup.sh all
@@ -157,6 +157,7 @@ run_packaging() {
   build_windows
   packaging/tests/test-deb.sh build-deb
   packaging/tests/test-installer.sh build-win32 build-win64
+  package_web
   if can_run_32bit; then
     ran+=("packaging: both installers ran under Wine (x86-64 and i686)")
   else
@@ -164,6 +165,29 @@ run_packaging() {
     skip "packaging: the i686 installer in a 32-bit prefix (checked as a file only)" "$(why_no_32bit_wine)"
   fi
 }
+
+# --- The browser's face -------------------------------------------------------------------------
+# The site built with emscripten into build-web and packed as glimracode-web.zip; the zip unpacked
+# and served on 127.0.0.1, driven in headless Chromium, its frames compared byte for byte with the
+# native renderer's (built alone in build/, since nothing else is needed).
+package_web() {
+  local site
+  site=$(tools/web-build.sh build-web)
+  packaging/web/build-web-zip.sh "$site" build-web/glimracode-web.zip
+}
+
+run_web() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGLIMRA_BENCH=ON >/dev/null
+  cmake --build build -j "$jobs" --target glimracode-render
+  package_web
+  local unpacked
+  unpacked=$(mktemp -d)
+  unzip -q build-web/glimracode-web.zip -d "$unpacked"
+  /usr/bin/python3 tests/e2e/web/web_test.py build/src/platform/headless/glimracode-render \
+    "$unpacked/glimracode-web" || { rm -rf "$unpacked"; return 1; }
+  rm -rf "$unpacked"
+}
+# --- end of the browser's face -------------------------------------------------------------------
 
 run_fuzz() {
   tests/fuzz/run-fuzz.sh "${GLIMRA_FUZZ_SECONDS:-60}"

@@ -17,16 +17,17 @@
 
 [[nodiscard]] inline std::string AsciiLowered(std::string_view text) {
     std::string lowered(text);
-    std::ranges::transform(lowered, lowered.begin(), AsciiLower);
+    std::transform(lowered.begin(), lowered.end(), lowered.begin(), AsciiLower);
     return lowered;
 }
 
 [[nodiscard]] inline std::string AsciiUppered(std::string_view text) {
     std::string uppered(text);
-    std::ranges::transform(uppered, uppered.begin(), AsciiUpper);
+    std::transform(uppered.begin(), uppered.end(), uppered.begin(), AsciiUpper);
     return uppered;
 }
 
 [[nodiscard]] constexpr bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, {}, AsciiLower, AsciiLower);
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }

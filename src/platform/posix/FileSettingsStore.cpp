@@ -202,7 +202,8 @@ bool FileSettingsStore::WriteValue(GlimraStoreKey key, std::string_view name, Gl
 size_t FileSettingsStore::WriteValues(GlimraStoreKey key, std::span<const GlimraStoreWrite> values) {
     const auto opened = m_keys.find(key);
     if (opened == m_keys.end() ||
-        std::ranges::any_of(values, [](const GlimraStoreWrite& value) { return HasLineBreak(value.Name); }))
+        std::any_of(values.begin(), values.end(),
+                    [](const GlimraStoreWrite& value) { return HasLineBreak(value.Name); }))
         return 0;
     const std::string& path = opened->second.Path;
     auto snapshot = Commit(
@@ -213,10 +214,10 @@ size_t FileSettingsStore::WriteValues(GlimraStoreKey key, std::span<const Glimra
                 document.SetValue(path, value.Name, value.Type, value.Data);
         },
         [&](const Document& written) {
-            return std::ranges::all_of(values, [&](const GlimraStoreWrite& value) {
+            return std::all_of(values.begin(), values.end(), [&](const GlimraStoreWrite& value) {
                 const Line* line = written.FindValue(path, value.Name);
                 return line && line->Kind == LineKind::Value && line->Type == value.Type &&
-                       std::ranges::equal(line->Data, value.Data);
+                       std::equal(line->Data.begin(), line->Data.end(), value.Data.begin(), value.Data.end());
             });
         });
     if (!snapshot)

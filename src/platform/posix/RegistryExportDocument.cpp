@@ -428,7 +428,7 @@ std::string RegistryExportDocument::Serialise() const {
 
 bool RegistryExportDocument::HasKey(std::string_view keyPath) const {
     const Document& document = *this;
-    return std::ranges::any_of(document.Lines, [&](const Line& line) {
+    return std::any_of(document.Lines.begin(), document.Lines.end(), [&](const Line& line) {
         return line.Kind == LineKind::Key && SameName(line.Name, keyPath);
     });
 }
