@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 // What the desktop tells about the session's idleness, as the idle watcher needs it: one answer,
 // "idle for the threshold, and nothing asks the saver to stay away", told when it changes.
@@ -27,8 +28,32 @@ public:
     virtual void Rearm() = 0;
     // Why the source stopped working (the display or the bus went away); empty while it works. The
     // source calls its listener with false when it fails.
-    [[nodiscard]] virtual const std::string& Failure() const = 0;
+    [[nodiscard]] const std::string& Failure() const { return m_failure; }
     [[nodiscard]] virtual const char* Name() const = 0;
+
+protected:
+    // Tells the listener a change; the same answer twice is told once.
+    void Tell(bool idle) {
+        if (idle == m_idle)
+            return;
+        m_idle = idle;
+        m_listener(idle);
+    }
+    // Keeps the first reason and tells the listener false, even when the session was not idle: the
+    // watcher learns of a failure only so.
+    void Fail(std::string why) {
+        if (!m_failure.empty())
+            return;
+        m_failure = std::move(why);
+        m_idle = false;
+        m_listener(false);
+    }
+
+    Listener m_listener;
+    bool m_idle = false;
+
+private:
+    std::string m_failure;
 };
 
 // Each source lives in a file of its own; these answer nil when their desktop is not there.

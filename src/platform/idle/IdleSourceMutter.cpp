@@ -65,10 +65,17 @@ public:
         Tell(false);
     }
 
-    const std::string& Failure() const override { return m_failure; }
     const char* Name() const override { return "GNOME Mutter idle monitor"; }
 
 private:
+    // Once idle, the monitor is asked to say when the user is back.
+    void TellIdle() {
+        if (!m_idle && m_activeWatch == 0)
+            Call(MonitorName, MonitorPath, MonitorName, "AddUserActiveWatch", nullptr,
+                 &MutterIdleSource::OnActiveWatchAdded);
+        Tell(true);
+    }
+
     void Call(const char* name, const char* path, const char* interface, const char* method,
               GVariant* arguments, GAsyncReadyCallback done) {
         g_dbus_connection_call(m_bus, name, path, interface, method, arguments, nullptr,
@@ -163,41 +170,19 @@ private:
                  if (!self->m_pending || inhibited)
                      return;
                  self->m_pending = false;
-                 self->Tell(true);
+                 self->TellIdle();
              });
-    }
-
-    void Tell(bool idle) {
-        if (idle == m_idle)
-            return;
-        m_idle = idle;
-        if (idle && m_activeWatch == 0)
-            Call(MonitorName, MonitorPath, MonitorName, "AddUserActiveWatch", nullptr,
-                 &MutterIdleSource::OnActiveWatchAdded);
-        m_listener(idle);
-    }
-
-    void Fail(std::string why) {
-        if (!m_failure.empty())
-            return;
-        m_failure = std::move(why);
-        // Told even when the session was not idle: the watcher learns of a failure only so.
-        m_idle = false;
-        m_listener(false);
     }
 
     GDBusConnection* m_bus;
     GCancellable* m_cancel;
     std::chrono::milliseconds m_threshold{};
-    Listener m_listener;
     guint m_fired = 0;
     guint m_inhibitorRemoved = 0;
     guint m_ownerWatch = 0;
     guint32 m_idleWatch = 0;
     guint32 m_activeWatch = 0;
     bool m_pending = false; // the idle watch fired and the answer on inhibition is awaited
-    bool m_idle = false;
-    std::string m_failure;
 };
 
 // A bus or a compositor that does not answer within this is taken for absent.

@@ -46,19 +46,22 @@ public:
 
     // A new notification counts its timeout from the moment it is made.
     void Rearm() override {
-        if (!m_failure.empty())
+        if (!Failure().empty())
             return;
         DropNotification();
         Tell(false);
         MakeNotification();
     }
 
-    const std::string& Failure() const override { return m_failure; }
     const char* Name() const override {
         return m_notifier != nullptr ? "Wayland ext-idle-notify-v1" : "Wayland org_kde_kwin_idle";
     }
 
 private:
+    static std::string ClosedReason() {
+        return std::string("the Wayland compositor closed the connection (") + std::strerror(errno) + ")";
+    }
+
     void MakeNotification() {
         const auto timeout = static_cast<uint32_t>(m_threshold.count());
         if (m_notifier != nullptr) {
@@ -98,35 +101,18 @@ private:
 
     void Flush() {
         if (wl_display_flush(m_display) < 0 && errno != EAGAIN)
-            Fail();
+            Fail(ClosedReason());
     }
 
     static gboolean OnEvents(gint, GIOCondition condition, gpointer self) {
         auto* source = static_cast<WaylandIdleSource*>(self);
         if ((condition & (G_IO_HUP | G_IO_ERR)) != 0 || wl_display_dispatch(source->m_display) < 0) {
             source->m_watch = 0;
-            source->Fail();
+            source->Fail(ClosedReason());
             return G_SOURCE_REMOVE;
         }
         source->Flush();
         return G_SOURCE_CONTINUE;
-    }
-
-    void Tell(bool idle) {
-        if (idle == m_idle)
-            return;
-        m_idle = idle;
-        m_listener(idle);
-    }
-
-    void Fail() {
-        if (!m_failure.empty())
-            return;
-        m_failure =
-            std::string("the Wayland compositor closed the connection (") + std::strerror(errno) + ")";
-        // Told even when the session was not idle: the watcher learns of a failure only so.
-        m_idle = false;
-        m_listener(false);
     }
 
     wl_display* m_display;
@@ -137,10 +123,7 @@ private:
     ext_idle_notification_v1* m_notification = nullptr;
     org_kde_kwin_idle_timeout* m_kdeTimeout = nullptr;
     std::chrono::milliseconds m_threshold{};
-    Listener m_listener;
-    bool m_idle = false;
     guint m_watch = 0;
-    std::string m_failure;
 };
 
 struct Globals {

@@ -52,7 +52,6 @@ public:
         Check();
     }
 
-    const std::string& Failure() const override { return m_failure; }
     const char* Name() const override { return "X11 screen saver extension"; }
 
 private:
@@ -89,7 +88,7 @@ private:
             g_source_remove(m_timer);
             m_timer = 0;
         }
-        if (!m_failure.empty())
+        if (!Failure().empty())
             return;
         if (XScreenSaverQueryInfo(m_display, DefaultRootWindow(m_display), m_info) == 0) {
             Fail("the X server stopped answering the screen saver extension");
@@ -105,32 +104,13 @@ private:
         m_timer = g_timeout_add(static_cast<guint>(wait.count()), &X11IdleSource::OnTimer, this);
     }
 
-    void Tell(bool idle) {
-        if (idle == m_idle)
-            return;
-        m_idle = idle;
-        m_listener(idle);
-    }
-
-    void Fail(std::string why) {
-        if (!m_failure.empty())
-            return;
-        m_failure = std::move(why);
-        // Told even when the session was not idle: the watcher learns of a failure only so.
-        m_idle = false;
-        m_listener(false);
-    }
-
     Display* m_display;
     int m_eventBase;
     XScreenSaverInfo* m_info = nullptr;
     milliseconds m_threshold{};
     milliseconds m_since{milliseconds::min() / 2};
-    Listener m_listener;
-    bool m_idle = false;
     guint m_timer = 0;
     guint m_watch = 0;
-    std::string m_failure;
 };
 
 } // namespace
