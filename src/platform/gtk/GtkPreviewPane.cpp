@@ -137,6 +137,9 @@ void GtkPreviewPane::Restart() {
         // Glyphs too large for memory: the pane stays black, as the saver would not start either.
         m_engine.reset();
     }
+    // The first tick at once: a change shows without waiting a whole delay more.
+    if (m_engine && m_engine->Delay() > 0)
+        m_engine->Step(m_surface);
     m_surface.TrackDamage(true);
     cairo_surface_mark_dirty(m_image);
     m_shown = m_wanted;

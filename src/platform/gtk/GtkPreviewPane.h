@@ -23,7 +23,7 @@ class vGlimra;
 // that is not minimised and not paused, and presents only what each tick changed.
 class GtkPreviewPane {
 public:
-    static constexpr std::chrono::milliseconds RestartQuiet{250};
+    static constexpr std::chrono::milliseconds RestartQuiet{200};
 
     GtkPreviewPane();
     ~GtkPreviewPane();
