@@ -7,22 +7,30 @@
 #include "glyphs/GlimraRasteriser.h"
 #include "platform/gtk/GtkScreen.h"
 #include "settings/GlimraSettingOptions.h"
+#include "settings/GlimraSettingsStore.h"
 
 namespace {
 
-// Installs overrides for the scope of an engine's start, putting back whatever was there.
-class ScopedOverrides {
+// For the scope of an engine's start: settings from overrides alone, which name every value. The
+// settings file has nothing to add, and a start during Ok's wait for the file's lock must not read
+// the store that is saving.
+class ScopedEngineSettings {
 public:
-    explicit ScopedOverrides(const GlimraSettingOverrides& overrides)
-        : m_previous(InstalledSettingOverrides()) {
+    explicit ScopedEngineSettings(const GlimraSettingOverrides& overrides)
+        : m_store(InstalledSettingsStore()), m_overrides(InstalledSettingOverrides()) {
+        InstallSettingsStore(nullptr);
         InstallSettingOverrides(&overrides);
     }
-    ~ScopedOverrides() { InstallSettingOverrides(m_previous); }
-    ScopedOverrides(const ScopedOverrides&) = delete;
-    ScopedOverrides& operator=(const ScopedOverrides&) = delete;
+    ~ScopedEngineSettings() {
+        InstallSettingOverrides(m_overrides);
+        InstallSettingsStore(m_store);
+    }
+    ScopedEngineSettings(const ScopedEngineSettings&) = delete;
+    ScopedEngineSettings& operator=(const ScopedEngineSettings&) = delete;
 
 private:
-    const GlimraSettingOverrides* m_previous;
+    GlimraSettingsStore* m_store;
+    const GlimraSettingOverrides* m_overrides;
 };
 
 } // namespace
@@ -131,7 +139,7 @@ void GtkPreviewPane::Restart() {
     try {
         if (GlimraRasteriser* rasteriser = InstalledRasteriser())
             rasteriser->SetPixelsPerInch(pixelsPerInch);
-        const ScopedOverrides installed(overrides);
+        const ScopedEngineSettings installed(overrides);
         m_engine = StartEngine(m_surface, width, height);
     } catch (const std::exception&) {
         // Glyphs too large for memory: the pane stays black, as the saver would not start either.

@@ -22,8 +22,8 @@ std::vector<std::string> PreviewOptions(const GlimraOptions& options) {
             break;
         case GlimraSettingControl::FontChooser:
             if (setting.IsText()) {
-                // The font record keeps no more of a name than this either; without a name the
-                // engine takes the file's, which is the same.
+                // The font record keeps no more of a name than this either. An empty name, which
+                // only a hand-edited file holds, is no option: the default face stands in.
                 if (!options.FontFace().empty())
                     arguments.insert(arguments.end(),
                                      {flag, options.FontFace().substr(0, OptionFontNameMax)});
