@@ -9,6 +9,8 @@
 #include <cmath>
 #include <memory>
 
+#include "platform/gtk/GtkScreen.h"
+#include "platform/gtk/PreviewOptions.h"
 #include "platform/idle/IdleMode.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "shell/GlimraCode.h"
@@ -81,6 +83,30 @@ size_t GtkOptionsDialog::Row(const GlimraSettingInfo& setting) {
 GtkOptionsDialog::~GtkOptionsDialog() {
     m_closed = true;
     gtk_widget_destroy(m_window);
+}
+
+void GtkOptionsDialog::ControlsChanged() {
+    if (!m_closed)
+        m_pane->Show(PreviewOptions(m_options));
+}
+
+void GtkOptionsDialog::Preview() {
+    if (m_closed || m_saver.Running())
+        return;
+    std::string problem;
+    const bool started = m_saver.Start(
+        SaverDisplayFlag(m_window), PreviewOptions(m_options),
+        [this] {
+            gtk_widget_set_sensitive(m_previewButton, TRUE);
+            m_pane->SetPaused(false);
+        },
+        problem);
+    if (!started) {
+        ShowError("The preview cannot start: " + problem);
+        return;
+    }
+    gtk_widget_set_sensitive(m_previewButton, FALSE);
+    m_pane->SetPaused(true);
 }
 
 GtkSpinButton* GtkOptionsDialog::SpinButton(const GlimraSettingInfo& setting) const {
@@ -225,6 +251,8 @@ void GtkOptionsDialog::Cancel() {
     if (m_closed)
         return;
     m_closed = true;
+    m_saver.End();
+    m_pane->SetPaused(true);
     gtk_widget_hide(m_window);
     if (m_running)
         gtk_main_quit();
@@ -259,6 +287,7 @@ void GtkOptionsDialog::OnFontResponse(GtkDialog* chooser, gint response, GtkOpti
             if (const gint size = pango_font_description_get_size(chosen.get()); size > 0)
                 points = static_cast<int32_t>(std::lround(static_cast<double>(size) / PANGO_SCALE));
             dialog->m_options.FontChosen(family, points);
+            dialog->ControlsChanged();
         }
     }
     gtk_widget_destroy(GTK_WIDGET(chooser));
@@ -269,6 +298,7 @@ void GtkOptionsDialog::OnSpinChanged(GtkEditable* editable, Binding* binding) {
     if (dialog.m_closed)
         return;
     dialog.m_options.EditChanged(*binding->Setting, gtk_entry_get_text(GTK_ENTRY(editable)));
+    dialog.ControlsChanged();
     if (dialog.m_showing)
         return;
     // GTK restores the adjustment's value when the field loses focus with text it rejects; keeping
@@ -283,15 +313,17 @@ void GtkOptionsDialog::OnSpinChanged(GtkEditable* editable, Binding* binding) {
 }
 
 void GtkOptionsDialog::OnToggled(GtkToggleButton* button, Binding* binding) {
-    if (!binding->Dialog->m_closed)
-        binding->Dialog->m_options.SetChecked(*binding->Setting,
-                                              gtk_toggle_button_get_active(button) != FALSE);
+    if (binding->Dialog->m_closed)
+        return;
+    binding->Dialog->m_options.SetChecked(*binding->Setting, gtk_toggle_button_get_active(button) != FALSE);
+    binding->Dialog->ControlsChanged();
 }
 
 void GtkOptionsDialog::OnColourSet(GtkColorButton* button, Binding* binding) {
     GdkRGBA rgba{};
     gtk_color_chooser_get_rgba(GTK_COLOR_CHOOSER(button), &rgba);
     binding->Dialog->m_options.SetColour(*binding->Setting, ColourFromRgba(rgba));
+    binding->Dialog->ControlsChanged();
 }
 
 gboolean GtkOptionsDialog::OnKeyPress(GtkWidget*, GdkEventKey* event, GtkOptionsDialog* dialog) {

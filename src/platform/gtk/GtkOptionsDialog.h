@@ -5,8 +5,11 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
+#include "platform/gtk/GtkPreviewPane.h"
+#include "platform/gtk/SaverPreviewProcess.h"
 #include "settings/GlimraOptions.h"
 
 class FileSettingsStore;
@@ -22,11 +25,20 @@ class FileSettingsStore;
 //
 // A page of Linux's own, beyond the 25 values, offers the idle watcher: OK writes or removes its
 // autostart entry and stores its minutes beside the settings, as glimracode --autostart does.
+//
+// Beside the pages, whichever is open, a pane shows the animation with the values the controls hold,
+// saved or not, and Preview shows them full screen in a saver of their own (saver names its file
+// and the instance lock lent to it). Neither writes anything; closing ends both.
 class GtkOptionsDialog final : public GlimraOptionsView {
 public:
     static constexpr std::chrono::milliseconds SaveLockPatience{3000};
 
-    explicit GtkOptionsDialog(FileSettingsStore& store);
+    struct SaverLaunch {
+        std::string Program;
+        int LockDescriptor = -1;
+    };
+
+    GtkOptionsDialog(FileSettingsStore& store, SaverLaunch saver);
     ~GtkOptionsDialog() override;
     GtkOptionsDialog(const GtkOptionsDialog&) = delete;
     GtkOptionsDialog& operator=(const GtkOptionsDialog&) = delete;
@@ -52,6 +64,9 @@ public:
     [[nodiscard]] GtkButton* ChangeFontButton() const { return GTK_BUTTON(m_changeFontButton); }
     [[nodiscard]] GtkToggleButton* IdleCheckBox() const { return GTK_TOGGLE_BUTTON(m_idleCheck); }
     [[nodiscard]] GtkSpinButton* IdleMinutesField() const { return GTK_SPIN_BUTTON(m_idleMinutes); }
+    [[nodiscard]] GtkButton* PreviewButton() const { return GTK_BUTTON(m_previewButton); }
+    [[nodiscard]] const GtkPreviewPane& Pane() const { return *m_pane; }
+    [[nodiscard]] const SaverPreviewProcess& FullScreenPreview() const { return m_saver; }
 
     // The font chooser offers only faces that scale to any size, as the saver draws at any size.
     [[nodiscard]] static bool IsScalable(const PangoFontFace* face);
@@ -86,6 +101,9 @@ private:
     Binding* Bind(GlimraSettingId setting);
     void RedrawSamples();
 
+    // Every edit ends here, so that the pane follows the controls.
+    void ControlsChanged();
+    void Preview();
     void Ok();
     void Cancel();
     void ChangeFont();
@@ -100,6 +118,9 @@ private:
     static void OnFontResponse(GtkDialog* chooser, gint response, GtkOptionsDialog* dialog);
 
     FileSettingsStore& m_store;
+    // Before the options, whose loading already shows values in the pane.
+    std::unique_ptr<GtkPreviewPane> m_pane = std::make_unique<GtkPreviewPane>();
+    SaverPreviewProcess m_saver;
     GlimraOptions m_options{*this};
     std::array<Binding, GlimraSettingsTable.size()> m_bindings{};
     // By row of GlimraSettingsTable: the control of each setting that has one.
@@ -120,6 +141,7 @@ private:
     GtkWidget* m_changeFontButton = nullptr;
     GtkWidget* m_idleCheck = nullptr;
     GtkWidget* m_idleMinutes = nullptr;
+    GtkWidget* m_previewButton = nullptr;
     bool m_closed = false;
     bool m_running = false;
     // Set while the dialog itself writes a spin button's text, so that GTK's echo of it is not

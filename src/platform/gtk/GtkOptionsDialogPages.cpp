@@ -4,14 +4,20 @@
 
 #include "platform/gtk/GtkOptionsDialog.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 #include "platform/idle/Autostart.h"
 #include "platform/posix/FileSettingsStore.h"
 
 namespace {
+
+// Half a full-HD screen's width; with the height of 16:9, a quarter of its area.
+constexpr int PaneDefaultWidth = 960;
+constexpr int PaneMinWidth = 160;
 
 GtkWidget* Frame(const char* title, GtkWidget* child) {
     GtkWidget* frame = gtk_frame_new(title);
@@ -91,12 +97,11 @@ std::string LinuxAboutText() {
 
 } // namespace
 
-GtkOptionsDialog::GtkOptionsDialog(FileSettingsStore& store) : m_store(store) {
+GtkOptionsDialog::GtkOptionsDialog(FileSettingsStore& store, SaverLaunch saver)
+    : m_store(store), m_saver(std::move(saver.Program), saver.LockDescriptor) {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(m_window), "vGlimra Screen Saver");
-    gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
     gtk_window_set_position(GTK_WINDOW(m_window), GTK_WIN_POS_CENTER);
-    gtk_window_set_default_size(GTK_WINDOW(m_window), 401, 458);
     g_signal_connect(m_window, "key-press-event", G_CALLBACK(OnKeyPress), this);
     g_signal_connect(m_window, "delete-event", G_CALLBACK(OnDelete), this);
 
@@ -115,10 +120,17 @@ GtkOptionsDialog::GtkOptionsDialog(FileSettingsStore& store) : m_store(store) {
     gtk_notebook_append_page(GTK_NOTEBOOK(m_pages), about, gtk_label_new("About"));
 
     m_defaultsButton = gtk_button_new_with_label("Defaults");
+    m_previewButton = gtk_button_new_with_label("Preview");
+    gtk_widget_set_tooltip_text(m_previewButton,
+                                "Shows these values full screen until a key, a click or a move of the mouse");
+    g_signal_connect_swapped(m_previewButton, "clicked",
+                             G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->Preview(); }), this);
     m_okButton = gtk_button_new_with_label("Ok");
     m_cancelButton = gtk_button_new_with_label("Cancel");
-    g_signal_connect_swapped(m_defaultsButton, "clicked",
-                             G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->m_options.Defaults(); }),
+    g_signal_connect_swapped(m_defaultsButton, "clicked", G_CALLBACK(+[](GtkOptionsDialog* dialog) {
+                                 dialog->m_options.Defaults();
+                                 dialog->ControlsChanged();
+                             }),
                              this);
     g_signal_connect_swapped(m_okButton, "clicked",
                              G_CALLBACK(+[](GtkOptionsDialog* dialog) { dialog->Ok(); }), this);
@@ -127,11 +139,20 @@ GtkOptionsDialog::GtkOptionsDialog(FileSettingsStore& store) : m_store(store) {
     GtkWidget* strip = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 8);
     gtk_container_set_border_width(GTK_CONTAINER(strip), 8);
     gtk_box_pack_start(GTK_BOX(strip), m_defaultsButton, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(strip), m_previewButton, FALSE, FALSE, 0);
     gtk_box_pack_end(GTK_BOX(strip), m_cancelButton, FALSE, FALSE, 0);
     gtk_box_pack_end(GTK_BOX(strip), m_okButton, FALSE, FALSE, 0);
 
+    // The pages keep their size; the pane takes whatever the window grows by.
+    GtkWidget* pane = Sunken(m_pane->Widget());
+    gtk_container_set_border_width(GTK_CONTAINER(pane), 6);
+    gtk_widget_set_size_request(m_pane->Widget(), PaneMinWidth, PaneMinWidth * 9 / 16);
+    GtkWidget* sides = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_hexpand(m_pages, FALSE);
+    gtk_box_pack_start(GTK_BOX(sides), m_pages, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(sides), pane, TRUE, TRUE, 0);
     GtkWidget* layout = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
-    gtk_box_pack_start(GTK_BOX(layout), m_pages, TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(layout), sides, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(layout), strip, FALSE, FALSE, 0);
     gtk_container_add(GTK_CONTAINER(m_window), layout);
 
@@ -139,7 +160,21 @@ GtkOptionsDialog::GtkOptionsDialog(FileSettingsStore& store) : m_store(store) {
     gtk_window_set_default(GTK_WINDOW(m_window), m_okButton);
 
     m_options.LoadControls(true);
-    gtk_widget_show_all(m_window);
+    ControlsChanged();
+    gtk_widget_show_all(layout);
+    // A quarter of a full-HD screen's area for the pane, less on a smaller screen.
+    GtkRequisition natural{}, pages{};
+    gtk_widget_get_preferred_size(layout, nullptr, &natural);
+    gtk_widget_get_preferred_size(m_pages, nullptr, &pages);
+    int paneWidth = PaneDefaultWidth;
+    if (GdkMonitor* monitor = gdk_display_get_primary_monitor(gtk_widget_get_display(m_window))) {
+        GdkRectangle area{};
+        gdk_monitor_get_workarea(monitor, &area);
+        paneWidth = std::clamp(area.width - natural.width - 32, PaneMinWidth, PaneDefaultWidth);
+    }
+    gtk_window_set_default_size(GTK_WINDOW(m_window), natural.width - PaneMinWidth + paneWidth,
+                                natural.height + std::max(0, paneWidth * 9 / 16 + 12 - pages.height));
+    gtk_widget_show(m_window);
     // Focus starts in the first number field, whose Enter reaches the default button.
     gtk_widget_grab_focus(m_controls[Row(Setting(GlimraSettingId::Delay))]);
 }

@@ -5,6 +5,8 @@
 #include <csignal>
 
 #include "platform/gtk/GtkOptionsDialog.h"
+#include "platform/linux/GlimraLockFile.h"
+#include "platform/posix/ExecutableDirectory.h"
 
 namespace {
 
@@ -19,12 +21,12 @@ gboolean CancelOnSignal(gpointer data) {
 
 } // namespace
 
-bool RunGtkSettingsDialog(FileSettingsStore& store) {
+bool RunGtkSettingsDialog(FileSettingsStore& store, const GlimraLockFile& lock) {
     // The bundled face was registered with fontconfig's default configuration during start-up,
     // before this first GTK call makes Pango's font map, so Pango finds it by name as well.
     if (!gtk_init_check(nullptr, nullptr))
         return false;
-    GtkOptionsDialog dialog(store);
+    GtkOptionsDialog dialog(store, {ExecutableDirectory() + "glimracode", lock.Descriptor()});
     const guint term = g_unix_signal_add(SIGTERM, CancelOnSignal, &dialog);
     const guint interrupt = g_unix_signal_add(SIGINT, CancelOnSignal, &dialog);
     dialog.Run();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -57,8 +58,37 @@ void GlimraLockFile::Release() {
     m_fd = -1;
 }
 
+bool GlimraLockFile::AdoptLent(int descriptor, const std::string& path) {
+    struct stat held {
+    }, named{};
+    if (fstat(descriptor, &held) != 0 || lstat(path.c_str(), &named) != 0 || !S_ISREG(held.st_mode) ||
+        held.st_dev != named.st_dev || held.st_ino != named.st_ino || held.st_uid != geteuid())
+        return false;
+    // Succeeds at once on the lender's own open file, whose lock this is; on any other it takes the
+    // lock only when nobody holds it, as Acquire would.
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        close(descriptor);
+        return false;
+    }
+    fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+    Release();
+    m_fd = descriptor;
+    m_path = path;
+    return true;
+}
+
 GlimraLockFile::Result GlimraLockFile::AcquireNamed(const std::string& name) {
     const std::string first = DefaultPath(name);
+    if (const char* lent = std::getenv(LentVariable)) {
+        char* end = nullptr;
+        const long descriptor = std::strtol(lent, &end, 10);
+        const bool number = end != lent && *end == '\0' && descriptor >= 0 && descriptor < INT32_MAX;
+        // Read once: the programs this one starts in turn are no part of the lender.
+        unsetenv(LentVariable);
+        if (number && (AdoptLent(static_cast<int>(descriptor), first) ||
+                       AdoptLent(static_cast<int>(descriptor), PrivateTmpPath(name))))
+            return Result::Acquired;
+    }
     const Result result = Acquire(first);
     const std::string fallback = PrivateTmpPath(name);
     if (result != Result::Unavailable || first == fallback)

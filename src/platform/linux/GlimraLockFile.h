@@ -25,10 +25,17 @@ public:
     // Takes the lock file named name (glimracode.lock for the saver and the dialog) at DefaultPath,
     // and, when the file there cannot be used (a link, a dangling link, a FIFO, a folder or a
     // socket stands at the name), in the private folder under /tmp instead: whatever sits at the
-    // name, two copies never run together.
+    // name, two copies never run together. A lock lent by the parent (LentVariable) is taken first.
     Result AcquireNamed(const std::string& name);
     void Release();
     bool IsHeld() const { return m_fd >= 0; }
+    // The held lock's descriptor, -1 when none is held: a program lends it to a child it starts as
+    // part of itself (the dialog's full-screen preview) by passing it open, its number in the
+    // environment variable LentVariable. The child then holds the same lock, never a second one:
+    // the descriptor must be the lock file itself, with the lock on it, or the child tries the file
+    // as any copy would.
+    int Descriptor() const { return m_fd; }
+    static constexpr const char* LentVariable = "GLIMRACODE_LENT_LOCK";
     // The file held, or the last one tried.
     const std::string& Path() const { return m_path; }
 
@@ -45,6 +52,9 @@ public:
     static std::string PrivateTmpPath(const std::string& name);
 
 private:
+    // Takes the lock lent at descriptor when that is the file at path.
+    bool AdoptLent(int descriptor, const std::string& path);
+
     int m_fd = -1;
     std::string m_path;
 };

@@ -4,6 +4,7 @@
 #include "platform/linux/X11HackOptions.h"
 
 class FileSettingsStore;
+class GlimraLockFile;
 class GlimraRuntime;
 
 // What a Linux program can show, filled in by its entry point. The saver, on X11 and on Wayland,
@@ -22,8 +23,9 @@ struct LinuxFaces {
     // compositor cannot be reached.
     bool (*RunWaylandSaver)(StopSignals& signals) = nullptr;
     // The settings dialog over store, the installed one; false, with nothing shown, when no display
-    // can be opened.
-    bool (*RunSettingsDialog)(FileSettingsStore& store) = nullptr;
+    // can be opened. lock is the instance lock the program holds, which the dialog lends to the
+    // saver it starts as its preview.
+    bool (*RunSettingsDialog)(FileSettingsStore& store, const GlimraLockFile& lock) = nullptr;
     // The session's idle watcher and its autostart entry (--idle, --autostart): the exit code.
     int (*RunIdleMode)(int argc, char** argv) = nullptr;
     // The file name, beside this program, of the program that has the faces this one lacks.

@@ -103,7 +103,7 @@ void LinuxProgramHost::RunSettings() {
     if (DisplayNamed()) {
         if (m_faces.RunSettingsDialog == nullptr)
             return HandOver();
-        if (m_faces.RunSettingsDialog(m_store))
+        if (m_faces.RunSettingsDialog(m_store, m_lock))
             return;
         // A display was named and could not be reached: a failure, told as one; the settings are
         // still shown as text below.

@@ -10,17 +10,22 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/gtk/GtkOptionsDialog.h"
 #include "platform/idle/Autostart.h"
+#include "platform/linux/GlimraLockFile.h"
 #include "platform/posix/ExecutableDirectory.h"
 #include "platform/posix/FileSettingsStore.h"
 #include "platform/posix/FreeTypeRasteriser.h"
+#include "platform/x11/X11Headers.h"
 #include "platform/x11/XvfbServer.h"
+#include "shell/GlimraRuntime.h"
 
 namespace fs = std::filesystem;
 
@@ -36,22 +41,38 @@ std::string Utf8(gunichar character) {
     return text;
 }
 
-// GTK opens one display per process, so the server and the registered face live as long as it.
+// The density the desktop publishes, which the preview pane must draw at as the saver does.
+constexpr int PublishedDpi = 120;
+
+// GTK opens one display per process, so the server and the started modules live as long as it.
 class GtkEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        m_server = std::make_unique<XvfbServer>(800, 600);
+        m_server = std::make_unique<XvfbServer>(1920, 1080);
         ASSERT_FALSE(m_server->DisplayName().empty()) << "Xvfb did not start";
         setenv("DISPLAY", m_server->DisplayName().c_str(), 1);
-        // The saver's start-up registers the bundled face this way before GTK makes its font map.
-        ASSERT_TRUE(m_rasteriser.RegisterFontFile(ExecutableDirectory() + "GlimraCode.TTF", ""));
+        // As a desktop does, before any client connects: a connection reads it once.
+        Display* display = XOpenDisplay(m_server->DisplayName().c_str());
+        ASSERT_NE(display, nullptr);
+        const std::string resources = "Xft.dpi:\t" + std::to_string(PublishedDpi) + "\n";
+        XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(resources.c_str()),
+                        static_cast<int>(resources.size()));
+        XCloseDisplay(display);
+        // The saver's start-up registers the bundled face before GTK makes its font map, and the
+        // preview pane needs the modules that the dialog's program has started.
+        m_runtime.StartModules(ExecutableDirectory());
         ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
     }
-    void TearDown() override { m_server.reset(); }
+    void TearDown() override {
+        m_runtime.StopModules();
+        m_server.reset();
+    }
 
 private:
     std::unique_ptr<XvfbServer> m_server;
     FreeTypeRasteriser m_rasteriser;
+    GlimraRuntime m_runtime{{&m_rasteriser}};
 };
 
 [[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new GtkEnvironment);
@@ -67,13 +88,20 @@ protected:
         m_path = (m_folder / "settings.reg").string();
         // Every Ok writes or removes the idle watcher's autostart entry: never the user's own.
         setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
+        // The dialog's program holds the instance lock; here the test does, in a folder of its own.
+        fs::create_directories(m_folder / "runtime");
+        fs::permissions(m_folder / "runtime", fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (m_folder / "runtime").c_str(), 1);
+        ASSERT_EQ(m_lock.AcquireNamed("glimracode.lock"), GlimraLockFile::Result::Acquired);
     }
 
     void TearDown() override {
         m_dialog.reset();
         Pump();
         InstallSettingsStore(nullptr);
+        m_lock.Release();
         unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_RUNTIME_DIR");
         fs::remove_all(m_folder);
     }
 
@@ -102,13 +130,26 @@ protected:
     void Open(FileSettingsStore::Access access = FileSettingsStore::Access::ReadWrite) {
         m_store = std::make_unique<FileSettingsStore>(m_path, access);
         InstallSettingsStore(m_store.get());
-        m_dialog = std::make_unique<GtkOptionsDialog>(*m_store);
+        m_dialog = std::make_unique<GtkOptionsDialog>(
+            *m_store, GtkOptionsDialog::SaverLaunch{GLIMRA_SAVER_PATH, m_lock.Descriptor()});
         Pump();
     }
 
     static void Pump() {
         while (gtk_events_pending())
             gtk_main_iteration_do(FALSE);
+    }
+
+    // Runs the main loop until done holds or the time is up; whether it held.
+    static bool PumpUntil(std::chrono::milliseconds limit, const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            g_main_context_iteration(nullptr, FALSE);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
     }
 
     void Type(std::string_view name, const char* text) {
@@ -138,6 +179,7 @@ protected:
 
     fs::path m_folder;
     std::string m_path;
+    GlimraLockFile m_lock;
     std::unique_ptr<FileSettingsStore> m_store;
     std::unique_ptr<GtkOptionsDialog> m_dialog;
 };
@@ -431,6 +473,146 @@ TEST_F(GtkOptionsDialogTest, OkWaitsAFewSecondsForAHeldLockAndAStopSignalEndsThe
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
     EXPECT_TRUE(m_dialog->Closed());
     close(holder);
+}
+
+// How many pixels of the pane are of a colour family: a predicate over 0x00RRGGBB.
+int Count(const Pixmap& surface, bool (*family)(uint32_t)) {
+    int count = 0;
+    for (int32_t y = 0; y < surface.Height(); ++y)
+        for (int32_t x = 0; x < surface.Width(); ++x)
+            count += family(surface.Pixel(x, y)) ? 1 : 0;
+    return count;
+}
+
+bool Lit(uint32_t pixel) {
+    return pixel != 0;
+}
+
+bool Red(uint32_t pixel) {
+    return (pixel >> 16 & 0xFF) >= 0x80 && (pixel >> 8 & 0xFF) < 0x40 && (pixel & 0xFF) < 0x40;
+}
+
+TEST_F(GtkOptionsDialogTest, ThePaneDrawsGlyphsWithinASecondAtTheScreensDensityAndTheyMove) {
+    Open();
+    const Pixmap& surface = m_dialog->Pane().Surface();
+    ASSERT_TRUE(PumpUntil(std::chrono::seconds(1), [&] { return Count(surface, Lit) > 0; }));
+    // A quarter of a full-HD screen's area, about, on a screen that has room for it.
+    EXPECT_GE(static_cast<int64_t>(surface.Width()) * surface.Height(), 1920 * 1080 / 5)
+        << surface.Width() << "x" << surface.Height();
+    EXPECT_EQ(m_dialog->Pane().PixelsPerInch(), PublishedDpi);
+    EXPECT_TRUE(m_dialog->Pane().Ticking());
+    const Pixmap first = surface;
+    EXPECT_TRUE(PumpUntil(std::chrono::milliseconds(300), [&] { return !(surface == first); }))
+        << "no tick changed the pane";
+    // Unmapped (minimised, or on another workspace), the pane stops until it shows again.
+    gtk_widget_hide(GTK_WIDGET(m_dialog->Window()));
+    EXPECT_TRUE(PumpUntil(std::chrono::seconds(1), [&] { return !m_dialog->Pane().Ticking(); }));
+    gtk_widget_show(GTK_WIDGET(m_dialog->Window()));
+    EXPECT_TRUE(PumpUntil(std::chrono::seconds(1), [&] { return m_dialog->Pane().Ticking(); }));
+}
+
+// Every edit restarts the pane once its values have settled, within half a second; one that the
+// dialog would refuse on Ok, or that changes nothing, leaves the running picture alone.
+TEST_F(GtkOptionsDialogTest, EditsRestartThePaneOnceSettledAndRefusedOnesKeepThePicture) {
+    struct Case {
+        const char* Name;
+        std::function<void()> Edit;
+        int Restarts;
+    };
+    const std::vector<Case> cases = {
+        {"a typed number", [this] { Type("Saturation", "40"); }, 1},
+        {"a check box",
+         [this] { gtk_toggle_button_set_active(m_dialog->CheckBox(Setting("Vertical")), TRUE); }, 1},
+        {"an arrow held down",
+         [this] {
+             for (int step = 0; step < 6; ++step) {
+                 gtk_spin_button_spin(m_dialog->SpinButton(Setting("Creature States")), GTK_SPIN_STEP_FORWARD,
+                                      1);
+                 PumpUntil(std::chrono::milliseconds(60), [] { return false; });
+             }
+         },
+         1},
+        {"text out of range", [this] { Type("Delay", "99999"); }, 0},
+        {"text that is no number", [this] { Type("Delay", "fast"); }, 0},
+        {"the same value again", [this] { Type("Delay", "100"); }, 0},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.Name);
+        Open();
+        ASSERT_TRUE(PumpUntil(std::chrono::seconds(1), [&] { return m_dialog->Pane().Starts() == 1; }));
+        row.Edit();
+        PumpUntil(std::chrono::milliseconds(500), [] { return false; });
+        EXPECT_EQ(m_dialog->Pane().Starts(), 1 + row.Restarts);
+        EXPECT_TRUE(m_dialog->Pane().Ticking());
+        EXPECT_GT(Count(m_dialog->Pane().Surface(), Lit), 0);
+        m_dialog.reset();
+        Pump();
+    }
+}
+
+TEST_F(GtkOptionsDialogTest, ARedCascadeTurnsThePaneRedWithinHalfASecond) {
+    Open();
+    const Pixmap& surface = m_dialog->Pane().Surface();
+    ASSERT_TRUE(PumpUntil(std::chrono::seconds(1), [&] { return Count(surface, Lit) > 0; }));
+    EXPECT_EQ(Count(surface, Red), 0);
+    GtkColorChooser* panel = m_dialog->ColourPanel(Setting("Creature Start Color"));
+    const GdkRGBA red{1.0, 0.0, 0.0, 1.0};
+    gtk_color_chooser_set_rgba(panel, &red);
+    g_signal_emit_by_name(panel, "color-set");
+    EXPECT_TRUE(PumpUntil(std::chrono::milliseconds(500), [&] { return Count(surface, Red) > 0; }));
+}
+
+TEST_F(GtkOptionsDialogTest, PreviewShowsTheEditedValuesFullScreenUntilAKeyAndSavesNothing) {
+    SaveSettings({{"Delay", 80}});
+    const std::string before = ReadSettings();
+    // A saver started by the user is refused while the dialog's program holds the lock.
+    const std::string own =
+        std::string("DISPLAY=") + std::getenv("DISPLAY") + " " GLIMRA_SAVER_PATH " /s 2>&1";
+    std::string said(200, '\0');
+    FILE* output = popen(own.c_str(), "r");
+    ASSERT_NE(output, nullptr);
+    said.resize(fread(said.data(), 1, said.size(), output));
+    pclose(output);
+    EXPECT_NE(said.find("another copy is running"), std::string::npos) << said;
+
+    Open();
+    Type("Saturation", "60");
+    Press(m_dialog->PreviewButton());
+    ASSERT_TRUE(m_dialog->FullScreenPreview().Running());
+    EXPECT_FALSE(gtk_widget_get_sensitive(GTK_WIDGET(m_dialog->PreviewButton())));
+    Display* display = XOpenDisplay(std::getenv("DISPLAY"));
+    ASSERT_NE(display, nullptr);
+    // The saver's window: mapped over the whole screen.
+    const auto fullScreen = [display] {
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        bool found = false;
+        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes{};
+            found |= XGetWindowAttributes(display, children[i], &attributes) &&
+                     attributes.map_state == IsViewable && attributes.width == 1920 &&
+                     attributes.height == 1080;
+        }
+        if (children != nullptr)
+            XFree(children);
+        return found;
+    };
+    ASSERT_TRUE(PumpUntil(std::chrono::seconds(5), fullScreen)) << "no full-screen window";
+    EXPECT_FALSE(m_dialog->Pane().Ticking()) << "the pane ticks behind the saver";
+    const std::string key = std::string("DISPLAY=") + std::getenv("DISPLAY") + " xdotool key space";
+    ASSERT_EQ(std::system(key.c_str()), 0);
+    EXPECT_TRUE(PumpUntil(std::chrono::seconds(3), [&] { return !m_dialog->FullScreenPreview().Running(); }));
+    EXPECT_FALSE(fullScreen());
+    XCloseDisplay(display);
+    EXPECT_FALSE(m_dialog->Closed());
+    EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(m_dialog->Window())));
+    EXPECT_TRUE(gtk_widget_get_sensitive(GTK_WIDGET(m_dialog->PreviewButton())));
+    EXPECT_TRUE(PumpUntil(std::chrono::milliseconds(300), [&] { return m_dialog->Pane().Ticking(); }));
+    EXPECT_EQ(ReadSettings(), before);
+    Press(m_dialog->CancelButton());
+    EXPECT_EQ(ReadSettings(), before);
 }
 
 } // namespace

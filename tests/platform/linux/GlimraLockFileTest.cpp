@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -92,6 +93,48 @@ TEST_F(GlimraLockFileTest, AFolderOthersMayWriteOrAFileOfAnotherUserIsRefused) {
     std::ofstream(path) << "";
     ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
     EXPECT_EQ(lock.Acquire(path), GlimraLockFile::Result::Unavailable) << "held by nobody, but not ours";
+}
+
+// A child started as part of the holder (the dialog's full-screen preview) is lent the holder's own
+// open file and shares its lock; anything else lent counts for nothing, and the lock stays refused.
+TEST_F(GlimraLockFileTest, OnlyTheHoldersOwnLentDescriptorSharesTheLock) {
+    setenv("XDG_RUNTIME_DIR", folder.c_str(), 1);
+    GlimraLockFile holder;
+    ASSERT_EQ(holder.AcquireNamed("glimracode.lock"), GlimraLockFile::Result::Acquired);
+    ASSERT_EQ(holder.Path(), path);
+    const std::string other = (folder / "other").string();
+    std::ofstream(other) << "";
+    struct Case {
+        const char* Name;
+        int Lent; // a descriptor, or -1 for the text below
+        const char* Text;
+        GlimraLockFile::Result Expected;
+    };
+    const Case cases[] = {
+        {"the holder's own file", dup(holder.Descriptor()), nullptr, GlimraLockFile::Result::Acquired},
+        {"the lock file opened afresh", open(path.c_str(), O_RDWR | O_CLOEXEC), nullptr,
+         GlimraLockFile::Result::HeldElsewhere},
+        {"another file", open(other.c_str(), O_RDWR | O_CLOEXEC), nullptr,
+         GlimraLockFile::Result::HeldElsewhere},
+        {"a closed descriptor", 999, nullptr, GlimraLockFile::Result::HeldElsewhere},
+        {"no number", -1, "3x", GlimraLockFile::Result::HeldElsewhere},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.Name);
+        const std::string text = row.Text != nullptr ? row.Text : std::to_string(row.Lent);
+        setenv(GlimraLockFile::LentVariable, text.c_str(), 1);
+        GlimraLockFile child;
+        EXPECT_EQ(child.AcquireNamed("glimracode.lock"), row.Expected);
+        EXPECT_EQ(std::getenv(GlimraLockFile::LentVariable), nullptr) << "passed on to the child's children";
+        child.Release();
+        GlimraLockFile user;
+        EXPECT_EQ(user.AcquireNamed("glimracode.lock"), GlimraLockFile::Result::HeldElsewhere)
+            << "the child's end let go of the holder's lock";
+        // A lent lock file that holds no lock is closed by the child itself.
+        if (row.Lent >= 0 && row.Lent != 999 && fcntl(row.Lent, F_GETFD) != -1)
+            close(row.Lent);
+    }
+    unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(GlimraLockFileDefaultPath, PrefersTheRuntimeFolderElseAFolderOfTheUsersOwn) {
