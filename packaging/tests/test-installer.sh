@@ -86,7 +86,7 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then
         failures=$((failures + 1))
     fi
 else
-    echo "note GlimraCode-Setup.exe (32-bit) was checked as a file only: this kernel cannot run 32-bit programs"
+    echo "note GlimraCode-Setup.exe (32-bit) was checked as a file only: 32-bit Wine does not run here"
 fi
 
 if [ "$failures" -ne 0 ]; then
