@@ -146,8 +146,11 @@ void GtkPreviewPane::Restart() {
         m_engine.reset();
     }
     // The first tick at once: a change shows without waiting a whole delay more.
-    if (m_engine && m_engine->Delay() > 0)
+    m_steps = 0;
+    if (m_engine && m_engine->Delay() > 0) {
         m_engine->Step(m_surface);
+        ++m_steps;
+    }
     m_surface.TrackDamage(true);
     cairo_surface_mark_dirty(m_image);
     m_shown = m_wanted;
@@ -188,6 +191,7 @@ void GtkPreviewPane::FollowTicking() {
 void GtkPreviewPane::Tick() {
     cairo_surface_flush(m_image);
     m_engine->Step(m_surface);
+    ++m_steps;
     const std::vector<PixRect>& damage = m_surface.Damage();
     if (damage.empty())
         return;

@@ -42,6 +42,9 @@ public:
     // For the tests, which look at what the pane shows as a user would.
     [[nodiscard]] const Pixmap& Surface() const { return m_surface; }
     [[nodiscard]] int Starts() const { return m_starts; }
+    // Steps of the running engine, the first one taken at its start: time on the pane's own clock,
+    // which a busy machine slows but does not skip.
+    [[nodiscard]] int Steps() const { return m_steps; }
     [[nodiscard]] bool Ticking() const { return m_tickSource != 0; }
     [[nodiscard]] int32_t PixelsPerInch() const { return m_pixelsPerInch; }
 
@@ -74,6 +77,7 @@ private:
     int32_t m_pixelsPerInch = 96;
     int m_scale = 1;
     int m_starts = 0;
+    int m_steps = 0;
     bool m_paused = false;
     bool m_iconified = false;
 };
